@@ -1,0 +1,228 @@
+// The OS boundary: every Windows call the setup program and its tools make goes through Os.
+//
+// Everything above this boundary (package, crypt, shell, wizard, startup) is portable code written
+// once. Two implementations exist: Win32Os forwards each call to Windows and holds no logic of its
+// own; SimWindows (platform/sim) keeps the same contracts in memory and over host folders, for the
+// native tests and the Linux build of stptool.
+//
+// Conventions that hold for every call:
+// - Text is UTF-16 (Text); any 16-bit unit is allowed, NUL included.
+// - Paths are Windows paths (drive letter, backslashes).
+// - Calls report failure the way Windows does (a status, a false result, a null handle) and set the
+//   thread's last-error code; they never throw. The portable layers above turn failures into
+//   exceptions where the behaviour of the product asks for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+using Text = std::u16string;
+using TextView = std::u16string_view;
+using Bytes = std::vector<std::uint8_t>;
+using Handle = std::uintptr_t;  // HKEY, HWND, HANDLE: opaque, 0 is null
+using HResult = std::int32_t;
+using LStatus = std::int32_t;
+
+// --- Constants with their Windows values -------------------------------------------------------
+inline constexpr Handle kHkeyCurrentUser = 0x80000001u;
+inline constexpr Handle kHkeyLocalMachine = 0x80000002u;
+
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+inline constexpr std::uint32_t kRegOptionNonVolatile = 0;
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+inline constexpr LStatus kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
+inline constexpr std::uint32_t kErrorNotReady = 21;
+inline constexpr std::uint32_t kErrorHandleEof = 38;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorMoreData = 234;
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+
+inline constexpr std::uint32_t kDriveUnknown = 0;
+inline constexpr std::uint32_t kDriveNoRootDir = 1;
+inline constexpr std::uint32_t kDriveRemovable = 2;
+inline constexpr std::uint32_t kDriveFixed = 3;
+inline constexpr std::uint32_t kDriveRemote = 4;
+inline constexpr std::uint32_t kDriveCdrom = 5;
+
+inline constexpr std::uint32_t kMbOk = 0x0;
+inline constexpr std::uint32_t kMbIconInformation = 0x40;
+inline constexpr int kIdOk = 1;
+
+inline constexpr HResult kSOk = 0;
+inline constexpr HResult kSFalse = 1;
+inline constexpr HResult kENoInterface = static_cast<HResult>(0x80004002u);
+inline constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
+inline constexpr bool Succeeded(HResult hr) { return hr >= 0; }
+
+// A COM identifier in its binary layout.
+struct Guid {
+  std::uint32_t data1;
+  std::uint16_t data2;
+  std::uint16_t data3;
+  std::uint8_t data4[8];
+  friend bool operator==(const Guid&, const Guid&) = default;
+};
+
+// --- Files ---------------------------------------------------------------------------------------
+enum class SeekOrigin { kBegin = 0, kCurrent = 1, kEnd = 2 };
+
+// An open file; closing happens when the object is destroyed.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to size bytes; *read receives the count (0 at the end). False on an I/O error.
+  virtual bool Read(void* buffer, std::uint32_t size, std::uint32_t* read) = 0;
+  // Writes all size bytes or fails.
+  virtual bool Write(const void* buffer, std::uint32_t size) = 0;
+  // Moves the position; returns the new position, or -1 on failure.
+  virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
+  // The file's size in bytes, or -1 on failure.
+  virtual std::int64_t Size() = 0;
+};
+
+// --- Shell link object (CLSID_ShellLink with IShellLinkW and IPersistFile) ----------------------
+class ShellLink {
+ public:
+  virtual ~ShellLink() = default;
+  // IUnknown::QueryInterface: kSOk when the object has the interface, kENoInterface otherwise.
+  virtual HResult QueryInterface(const Guid& iid) = 0;
+  virtual HResult SetPath(const Text& path) = 0;
+  virtual HResult SetWorkingDirectory(const Text& dir) = 0;
+  virtual HResult Resolve(Handle window, std::uint32_t flags) = 0;
+  // IShellLinkW::GetPath into a buffer of buffer_chars characters; *path receives the text up to
+  // its first NUL.
+  virtual HResult GetPath(Text* path, std::uint32_t buffer_chars, std::uint32_t flags) = 0;
+  virtual HResult Load(const Text& file, std::uint32_t mode) = 0;
+  virtual HResult Save(const Text& file, bool remember) = 0;
+};
+
+// SHELLEXECUTEINFOW with the fields the launcher fills.
+struct ShellExecuteInfo {
+  std::uint32_t cbSize = 0;
+  std::uint32_t fMask = 0;
+  Handle hwnd = 0;
+  std::optional<Text> lpVerb;  // nullopt: no verb (the default verb)
+  Text lpFile;
+  std::optional<Text> lpParameters;
+  std::optional<Text> lpDirectory;
+  int nShow = 0;
+  Handle hInstApp = 0;
+  Handle hProcess = 0;  // out
+};
+
+// --- The boundary --------------------------------------------------------------------------------
+class Os {
+ public:
+  virtual ~Os() = default;
+
+  // Registry (advapi32). Keys are Handles; roots are kHkeyCurrentUser and kHkeyLocalMachine.
+  virtual LStatus RegCreateKeyEx(Handle root, const Text& sub_key, std::uint32_t options,
+                                 std::uint32_t access, Handle* key) = 0;
+  virtual LStatus RegOpenKeyEx(Handle root, const Text& sub_key, std::uint32_t access,
+                               Handle* key) = 0;
+  // With data == nullptr only the type and the size in bytes are asked for. With a buffer,
+  // *size holds its capacity on entry and the byte count on return (kErrorMoreData if too small).
+  virtual LStatus RegQueryValueEx(Handle key, const Text& name, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* size) = 0;
+  virtual LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t size) = 0;
+  virtual LStatus RegCloseKey(Handle key) = 0;
+
+  // Windows and messages (user32). A null class or title matches any.
+  virtual Handle FindWindow(const Text* class_name, const Text* title) = 0;
+  virtual Handle GetActiveWindow() = 0;
+  virtual int MessageBox(Handle owner, const Text& text, const Text& caption,
+                         std::uint32_t flags) = 0;
+
+  // ANSI code page (kernel32).
+  virtual std::uint32_t GetACP() = 0;
+  // WideCharToMultiByte(CP_ACP, 0, ...) with the default replacement character.
+  virtual std::string WideToAnsi(TextView text) = 0;
+  // MultiByteToWideChar(CP_ACP, 0, ...).
+  virtual Text AnsiToWide(std::string_view bytes) = 0;
+
+  // Files and folders (kernel32).
+  virtual bool FileExists(const Text& path) = 0;       // a file, not a folder
+  virtual bool DirectoryExists(const Text& path) = 0;  // a folder
+  virtual bool CreateDirectory(const Text& path) = 0;  // one level; parents must exist
+  virtual bool RemoveDirectory(const Text& path) = 0;
+  virtual bool DeleteFile(const Text& path) = 0;
+  virtual std::uint32_t GetFileAttributes(const Text& path) = 0;
+  virtual std::unique_ptr<File> OpenFileForRead(const Text& path) = 0;  // null on failure
+  // Creates a file for writing; an existing file is truncated. Null on failure.
+  virtual std::unique_ptr<File> CreateFileForWrite(const Text& path) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  virtual void SetLastError(std::uint32_t code) = 0;
+
+  // Drives and system folder.
+  virtual std::uint32_t GetLogicalDrives() = 0;
+  virtual std::uint32_t GetDriveType(const Text& root) = 0;
+  virtual bool GetDiskFreeSpaceEx(const Text& root, std::int64_t* free_to_caller,
+                                  std::int64_t* total) = 0;
+  // GetSystemDirectoryW into a buffer of buffer_chars; returns its result (0 on failure).
+  virtual std::uint32_t GetSystemDirectory(Text* dir, std::uint32_t buffer_chars) = 0;
+
+  // Process environment.
+  virtual std::optional<Text> GetEnvironmentVariable(const Text& name) = 0;
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+  virtual std::uint32_t WindowsMajorVersion() = 0;
+  virtual Text LocaleDecimalSeparator() = 0;  // LOCALE_SDECIMAL of the user locale
+  // FormatMessage(FROM_SYSTEM) text for a code; empty when the system has none.
+  virtual Text SystemErrorMessage(std::uint32_t code) = 0;
+
+  // COM and shell (ole32, shell32). CoCreateInstance(CLSID_ShellLink, nullptr, context, iid).
+  virtual HResult CreateShellLink(std::uint32_t context, const Guid& iid,
+                                  std::unique_ptr<ShellLink>* link) = 0;
+  // SHGetSpecialFolderLocation(root_csidl) + SHBrowseForFolderW + SHGetPathFromIDListW.
+  // Returns false when the user cancels or no path results.
+  virtual bool BrowseForFolder(Handle owner, const Text& title, int root_csidl,
+                               std::uint32_t flags, Text* path) = 0;
+  virtual bool ShellExecuteEx(ShellExecuteInfo* info) = 0;
+
+  // Resources of the running executable.
+  virtual std::optional<Text> LoadResString(std::uint32_t id, std::uint16_t language) = 0;
+  // The bytes of a named resource of a named type; the view lives as long as the process image.
+  virtual std::optional<std::span<const std::uint8_t>> FindResourceBytes(const Text& name,
+                                                                         const Text& type) = 0;
+};
+
+// The process's OS. Set once at start-up (Win32Os in setup.exe, SimWindows in tests and the Linux
+// tools); every portable routine reaches Windows through it.
+Os& CurrentOs();
+void SetCurrentOs(Os* os);
+
+// Makes an Os current for a scope (tests) and restores the previous one afterwards.
+class ScopedOs {
+ public:
+  explicit ScopedOs(Os& os);
+  ~ScopedOs();
+  ScopedOs(const ScopedOs&) = delete;
+  ScopedOs& operator=(const ScopedOs&) = delete;
+
+ private:
+  Os* previous_;
+};
+
+}  // namespace platform

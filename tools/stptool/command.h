@@ -1,0 +1,26 @@
+// stptool's commands register themselves here; main() dispatches on the first argument.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace stptool {
+
+struct Command {
+  std::string name;
+  std::string summary;  // one line for `stptool --help`
+  std::string usage;    // the whole text for `stptool NAME --help`
+  // Receives the arguments after the command name; returns the process exit code.
+  std::function<int(const std::vector<std::string>& args)> run;
+};
+
+// Called from a static initialiser in each cmd_*.cpp.
+bool RegisterCommand(Command command);
+
+// Shared option handling: returns true and fills value when args[i] is "--name" with a value
+// after it (advancing i) or "--name=value".
+bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                std::string* value);
+
+}  // namespace stptool

@@ -1,0 +1,77 @@
+// stptool: makes, lists, extracts and decrypts setup packages for publishers.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/stptool/command.h"
+
+namespace stptool {
+namespace {
+
+std::map<std::string, Command>& Registry() {
+  static std::map<std::string, Command> commands;
+  return commands;
+}
+
+void PrintOverview(std::FILE* out) {
+  std::fprintf(out,
+               "usage: stptool COMMAND [OPTIONS] ARGS...\n"
+               "       stptool COMMAND --help\n\n"
+               "Makes and inspects the packages that setup.exe installs.\n\ncommands:\n");
+  for (const auto& [name, command] : Registry()) {
+    std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
+  }
+}
+
+}  // namespace
+
+bool RegisterCommand(Command command) {
+  std::string name = command.name;
+  Registry().emplace(std::move(name), std::move(command));
+  return true;
+}
+
+bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                std::string* value) {
+  const std::string flag = "--" + name;
+  if (args[i] == flag) {
+    if (i + 1 >= args.size()) return false;
+    *value = args[++i];
+    return true;
+  }
+  if (args[i].rfind(flag + "=", 0) == 0) {
+    *value = args[i].substr(flag.size() + 1);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace stptool
+
+int main(int argc, char** argv) {
+  using stptool::Registry;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    stptool::PrintOverview(stderr);
+    return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    stptool::PrintOverview(stdout);
+    return 0;
+  }
+  auto it = Registry().find(args[0]);
+  if (it == Registry().end()) {
+    std::fprintf(stderr, "stptool: unknown command '%s'\n\n", args[0].c_str());
+    stptool::PrintOverview(stderr);
+    return 2;
+  }
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  for (const auto& a : rest) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(it->second.usage.c_str(), stdout);
+      return 0;
+    }
+  }
+  return it->second.run(rest);
+}
