@@ -1,0 +1,16 @@
+# Cross build of the product binaries (setup.exe, stptool.exe) for 32-bit Windows.
+#
+# The win32 thread model of mingw-w64 is used on purpose: the posix model links winpthreads, which
+# imports GetTickCount64, and Windows XP refuses to start a program that imports it. Everything is
+# linked statically so that each binary is one file. scripts/check-xp-imports verifies the result.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(_stp_prefix i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${_stp_prefix}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${_stp_prefix}-g++-win32)
+set(CMAKE_RC_COMPILER ${_stp_prefix}-windres)
+set(CMAKE_AR ${_stp_prefix}-gcc-ar-win32 CACHE FILEPATH "")
+set(CMAKE_RANLIB ${_stp_prefix}-gcc-ranlib-win32 CACHE FILEPATH "")
+
+include(${CMAKE_CURRENT_LIST_DIR}/mingw32-common.cmake)
