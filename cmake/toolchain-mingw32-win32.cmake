@@ -14,3 +14,7 @@ set(CMAKE_AR ${_stp_prefix}-gcc-ar-win32 CACHE FILEPATH "")
 set(CMAKE_RANLIB ${_stp_prefix}-gcc-ranlib-win32 CACHE FILEPATH "")
 
 include(${CMAKE_CURRENT_LIST_DIR}/mingw32-common.cmake)
+
+# Release builds carry no symbols: the setup program is downloaded by every user.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT -s)
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT -s)
