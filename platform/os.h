@@ -53,10 +53,19 @@ inline constexpr std::uint32_t kErrorNotReady = 21;
 inline constexpr std::uint32_t kErrorHandleEof = 38;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorBadNetPath = 53;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
+inline constexpr std::uint32_t kErrorInvalidName = 123;
+inline constexpr std::uint32_t kErrorNegativeSeek = 131;
+inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
+inline constexpr std::uint32_t kErrorBadPathname = 161;
 inline constexpr std::uint32_t kErrorMoreData = 234;
+inline constexpr std::uint32_t kErrorDirectory = 267;
 
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
 inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 inline constexpr std::uint32_t kDriveUnknown = 0;
@@ -84,6 +93,16 @@ struct Guid {
   std::uint8_t data4[8];
   friend bool operator==(const Guid&, const Guid&) = default;
 };
+
+// The shell link class and the interfaces the product asks of it (published by Windows).
+inline constexpr Guid kClsidShellLink = {0x00021401, 0x0000, 0x0000,
+                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIUnknown = {0x00000000, 0x0000, 0x0000,
+                                      {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIShellLinkW = {0x000214F9, 0x0000, 0x0000,
+                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIPersistFile = {0x0000010B, 0x0000, 0x0000,
+                                          {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // --- Files ---------------------------------------------------------------------------------------
 enum class SeekOrigin { kBegin = 0, kCurrent = 1, kEnd = 2 };

@@ -1,0 +1,52 @@
+#include "platform/fs_util.h"
+
+namespace platform {
+
+namespace {
+
+size_t LastDelimiter(TextView path) { return path.find_last_of(u"\\:"); }
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+}  // namespace
+
+Text FolderPart(TextView path) {
+  size_t at = LastDelimiter(path);
+  return at == TextView::npos ? Text() : Text(path.substr(0, at + 1));
+}
+
+Text LastComponent(TextView path) {
+  size_t at = LastDelimiter(path);
+  return at == TextView::npos ? Text(path) : Text(path.substr(at + 1));
+}
+
+bool ForceDirectories(const Text& path) {
+  Os& os = CurrentOs();
+  TextView dir(path);
+  while (!dir.empty() && IsSeparator(dir.back())) dir.remove_suffix(1);
+  if (dir.empty()) {
+    os.SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  // A bare drive ("C:") is its root folder.
+  if (dir.size() == 2 && dir[1] == u':') return os.DirectoryExists(Text(dir) + u'\\');
+  Text folder(dir);
+  if (os.DirectoryExists(folder)) return true;
+
+  size_t cut = dir.find_last_of(u"\\/:");
+  if (cut != TextView::npos) {
+    // The parent keeps the ":" of a drive ("C:" for "C:\x"); separators are dropped.
+    TextView parent = dir.substr(0, dir[cut] == u':' ? cut + 1 : cut);
+    while (!parent.empty() && IsSeparator(parent.back())) parent.remove_suffix(1);
+    // A UNC share or a rooted path ends the climb where nothing is left to create.
+    if (!parent.empty() && !ForceDirectories(Text(parent))) return false;
+  }
+  if (os.CreateDirectory(folder)) return true;
+  // Created meanwhile, or a name such as "x\.." that denotes an existing folder.
+  std::uint32_t error = os.GetLastError();
+  if (error == kErrorAlreadyExists && os.DirectoryExists(folder)) return true;
+  os.SetLastError(error);
+  return false;
+}
+
+}  // namespace platform
