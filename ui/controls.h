@@ -8,8 +8,9 @@
 // - Controls are created parent first, in the order the form declares them; that order is also the
 //   keyboard tab order unless Style::tab_order says otherwise. Ids are never reused.
 // - Right after CreateControl the layer sends the control's complete state in this order: SetStyle,
-//   SetFont, SetColor, SetBounds, then SetVisible and SetEnabled; later calls carry only changes.
-//   A backend may therefore create the native window hidden and with default attributes.
+//   SetFont, SetColor, SetBounds, SetVisible and SetEnabled, then the kind's own state (a progress
+//   bar's range); later calls carry only changes. A backend may therefore create the native window
+//   hidden and with default attributes. Text, checks and pictures are sent when first set.
 // - Bounds are absolute pixels relative to the parent's client area (for a group box: to its
 //   top-left corner, as Windows places the children of a group box). Alignment is resolved here;
 //   the backend never computes positions, except that a form with Style::screen_center is centred
