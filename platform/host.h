@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/os.h"
 
@@ -16,5 +17,16 @@ std::unique_ptr<Os> CreateHostOs(std::uint32_t code_page);
 // A path given on the command line (relative or absolute, in the host's own form) as an absolute
 // Windows path of the Os that CreateHostOs returns: /tmp/a b -> Z:\tmp\a b on Linux.
 Text HostPathToOsPath(const std::string& host_path);
+
+// The process's arguments after the program name, as UTF-8. Windows passes main() its arguments
+// in the ANSI code page, which loses every character the code page lacks, so there they are read
+// from the UTF-16 command line instead; elsewhere they are argv as given.
+#ifdef _WIN32
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+#else
+inline std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+#endif
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "tools/stptool/command.h"
 
 namespace stptool {
@@ -51,7 +52,8 @@ bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::stri
 
 int main(int argc, char** argv) {
   using stptool::Registry;
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // UTF-8 on every host, also for names outside the Windows ANSI code page.
+  std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
   if (args.empty()) {
     stptool::PrintOverview(stderr);
     return 2;
