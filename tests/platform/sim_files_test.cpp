@@ -1,0 +1,221 @@
+// The simulated file system: path resolution, last-error codes, files, drives and the host OS.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/host.h"
+#include "platform/sim/sim_windows.h"
+#include "platform/text.h"
+#include "tests/platform/sim_test_util.h"
+
+namespace platform {
+namespace {
+
+using testing::ReadHostFile;
+using testing::TempDir;
+using testing::WriteHostFile;
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kFree = 5LL << 30;
+
+class SimFilesTest : public ::testing::Test {
+ protected:
+  SimFilesTest() {
+    fs::create_directories(dir_.path() / "Program Files" / "Product");
+    WriteHostFile(dir_.path() / "Program Files" / "Product" / "app.exe", "MZ");
+    os_.MapDrive(u'c', dir_.path(), kDriveFixed, kFree, kFree * 2);
+    os_.MapDrive(u'E', {}, kDriveCdrom);
+  }
+
+  std::string Read(const Text& path) {
+    auto f = os_.OpenFileForRead(path);
+    if (!f) return "<missing>";
+    std::string s(static_cast<size_t>(f->Size()), '\0');
+    std::uint32_t n = 0;
+    EXPECT_TRUE(f->Read(s.data(), static_cast<std::uint32_t>(s.size()), &n));
+    s.resize(n);
+    return s;
+  }
+
+  TempDir dir_;
+  SimWindows os_;
+};
+
+TEST_F(SimFilesTest, ResolvesPathsLikeWindows) {
+  const char16_t* same_file[] = {
+      u"C:\\Program Files\\Product\\app.exe",
+      u"c:/program files/PRODUCT/APP.EXE",
+      u"C:\\Program Files\\Other\\..\\Product\\.\\app.exe",
+      u"C:\\..\\..\\Program Files\\Product\\app.exe",
+      u"C:\\\\Program Files\\\\Product\\app.exe\\",
+  };
+  for (const char16_t* p : same_file) {
+    EXPECT_TRUE(os_.FileExists(p)) << TextToUtf8(p);
+  }
+  // Text after a NUL is not part of the path.
+  EXPECT_TRUE(os_.FileExists(Text(u"C:\\Program Files\\Product\\app.exe\0.txt", 38)));
+  EXPECT_TRUE(os_.DirectoryExists(u"C:"));
+  EXPECT_TRUE(os_.DirectoryExists(u"c:\\"));
+
+  // A new entry under a folder named in another case lands in the existing folder.
+  ASSERT_NE(os_.CreateFileForWrite(u"C:\\PROGRAM FILES\\product\\New.txt"), nullptr);
+  EXPECT_TRUE(fs::exists(dir_.path() / "Program Files" / "Product" / "New.txt"));
+
+  os_.SetCurrentDirectory(u"C:\\Program Files");
+  EXPECT_TRUE(os_.FileExists(u"Product\\app.exe"));
+  EXPECT_TRUE(os_.FileExists(u"\\Program Files\\Product\\app.exe"));
+}
+
+TEST_F(SimFilesTest, FailedLookupsSetWindowsErrorCodes) {
+  struct Case {
+    const char16_t* path;
+    std::uint32_t error;
+  } cases[] = {
+      {u"C:\\Program Files\\Product\\missing.exe", kErrorFileNotFound},
+      {u"C:\\Program Files\\Missing\\app.exe", kErrorPathNotFound},
+      {u"C:\\Program Files\\Product\\app.exe\\x", kErrorPathNotFound},  // a file as a folder
+      {u"D:\\app.exe", kErrorPathNotFound},                              // unmapped drive
+      {u"E:\\setup.exe", kErrorNotReady},                                // no medium
+      {u"C:\\a?b", kErrorInvalidName},
+      {u"C:\\a\\b:c", kErrorInvalidName},
+      {u"relative.txt", kErrorPathNotFound},  // no current directory
+      {u"\\\\server\\share\\x", kErrorBadNetPath},
+  };
+  for (const auto& c : cases) {
+    os_.SetLastError(0);
+    EXPECT_EQ(os_.GetFileAttributes(c.path), kInvalidFileAttributes) << TextToUtf8(c.path);
+    EXPECT_EQ(os_.GetLastError(), c.error) << TextToUtf8(c.path);
+    EXPECT_EQ(os_.OpenFileForRead(c.path), nullptr);
+    EXPECT_EQ(os_.GetLastError(), c.error) << TextToUtf8(c.path);
+  }
+}
+
+TEST_F(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
+  struct Step {
+    bool create;  // else remove
+    const char16_t* path;
+    bool ok;
+    std::uint32_t error;
+  } steps[] = {
+      {true, u"C:\\a\\b", false, kErrorPathNotFound},
+      {true, u"C:\\a", true, 0},
+      {true, u"C:\\A", false, kErrorAlreadyExists},
+      {true, u"C:\\", false, kErrorAlreadyExists},
+      {true, u"C:\\Program Files\\Product\\app.exe", false, kErrorAlreadyExists},
+      {true, u"C:\\a\\b", true, 0},
+      {false, u"C:\\a", false, kErrorDirNotEmpty},
+      {false, u"C:\\Program Files\\Product\\app.exe", false, kErrorDirectory},
+      {false, u"C:\\a\\missing", false, kErrorFileNotFound},
+      {false, u"C:\\a\\b", true, 0},
+      {false, u"C:\\a", true, 0},
+  };
+  for (const auto& s : steps) {
+    os_.SetLastError(0);
+    bool ok = s.create ? os_.CreateDirectory(s.path) : os_.RemoveDirectory(s.path);
+    EXPECT_EQ(ok, s.ok) << TextToUtf8(s.path);
+    if (!s.ok) {
+      EXPECT_EQ(os_.GetLastError(), s.error) << TextToUtf8(s.path);
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir_.path() / "a"));
+}
+
+TEST_F(SimFilesTest, DeleteRefusesFoldersAndOpenFiles) {
+  const Text file = u"C:\\Program Files\\Product\\app.exe";
+  EXPECT_FALSE(os_.DeleteFile(u"C:\\Program Files"));
+  EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
+  EXPECT_FALSE(os_.DeleteFile(u"C:\\nothing.txt"));
+  EXPECT_EQ(os_.GetLastError(), kErrorFileNotFound);
+  {
+    auto open = os_.OpenFileForRead(file);
+    ASSERT_NE(open, nullptr);
+    EXPECT_FALSE(os_.DeleteFile(u"c:\\program files\\product\\APP.EXE"));
+    EXPECT_EQ(os_.GetLastError(), kErrorSharingViolation);
+  }
+  EXPECT_TRUE(os_.DeleteFile(file));
+  EXPECT_FALSE(os_.FileExists(file));
+}
+
+TEST_F(SimFilesTest, FilesReadWriteSeekAndTruncate) {
+  const Text path = u"C:\\data.bin";
+  {
+    auto f = os_.CreateFileForWrite(path);
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->Write("hello world", 11));
+    EXPECT_EQ(f->Size(), 11);
+  }
+  auto f = os_.OpenFileForRead(path);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->Seek(-5, SeekOrigin::kEnd), 6);
+  char buf[8] = {};
+  std::uint32_t n = 0;
+  ASSERT_TRUE(f->Read(buf, 8, &n));
+  EXPECT_EQ(std::string(buf, n), "world");
+  ASSERT_TRUE(f->Read(buf, 8, &n));
+  EXPECT_EQ(n, 0u);  // the end is a successful read of nothing
+  EXPECT_EQ(f->Seek(-2, SeekOrigin::kCurrent), 9);
+  EXPECT_EQ(f->Seek(-1, SeekOrigin::kBegin), -1);
+  EXPECT_EQ(os_.GetLastError(), kErrorNegativeSeek);
+  EXPECT_EQ(f->Seek(0, SeekOrigin::kCurrent), 9);  // a failed seek does not move
+  EXPECT_FALSE(f->Write("x", 1));
+  EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
+  f.reset();
+
+  ASSERT_NE(os_.CreateFileForWrite(path), nullptr);  // replaces the content
+  EXPECT_EQ(ReadHostFile(dir_.path() / "data.bin"), "");
+  EXPECT_EQ(os_.CreateFileForWrite(u"C:\\Program Files"), nullptr);
+  EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
+  EXPECT_EQ(os_.CreateFileForWrite(u"C:\\missing\\x.bin"), nullptr);
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+}
+
+TEST_F(SimFilesTest, AttributesAndDirectorySymbolicLinks) {
+  EXPECT_EQ(os_.GetFileAttributes(u"C:\\Program Files"), kFileAttributeDirectory);
+  EXPECT_EQ(os_.GetFileAttributes(u"C:\\Program Files\\Product\\app.exe"),
+            kFileAttributeArchive);
+  fs::create_directory_symlink(dir_.path() / "Program Files", dir_.path() / "link");
+  const Text link = u"C:\\link";
+  EXPECT_EQ(os_.GetFileAttributes(link), kFileAttributeDirectory | kFileAttributeReparsePoint);
+  EXPECT_FALSE(os_.DeleteFile(link));
+  EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
+  EXPECT_TRUE(os_.RemoveDirectory(link));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir_.path() / "link")));
+  EXPECT_TRUE(fs::exists(dir_.path() / "Program Files" / "Product" / "app.exe"));
+}
+
+TEST_F(SimFilesTest, DrivesHaveTypesAndFreeSpace) {
+  EXPECT_EQ(os_.GetLogicalDrives(), (1u << 2) | (1u << 4));
+  EXPECT_EQ(os_.GetDriveType(u"C:\\"), kDriveFixed);
+  EXPECT_EQ(os_.GetDriveType(u"e:\\"), kDriveCdrom);
+  EXPECT_EQ(os_.GetDriveType(u"D:\\"), kDriveNoRootDir);
+  EXPECT_EQ(os_.GetDriveType(u"C:\\Program Files"), kDriveNoRootDir);
+
+  std::int64_t free_bytes = 0;
+  std::int64_t total = 0;
+  ASSERT_TRUE(os_.GetDiskFreeSpaceEx(u"c:\\", &free_bytes, &total));
+  EXPECT_EQ(free_bytes, kFree);
+  EXPECT_EQ(total, kFree * 2);
+  EXPECT_FALSE(os_.GetDiskFreeSpaceEx(u"E:\\", &free_bytes, &total));
+  EXPECT_EQ(os_.GetLastError(), kErrorNotReady);
+  EXPECT_FALSE(os_.GetDiskFreeSpaceEx(u"D:\\", &free_bytes, &total));
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+}
+
+TEST(HostOsTest, HostPathsMapToDriveZ) {
+  EXPECT_EQ(HostPathToOsPath("/"), u"Z:\\");
+  EXPECT_EQ(HostPathToOsPath("/tmp/a b"), u"Z:\\tmp\\a b");
+  EXPECT_EQ(HostPathToOsPath("/tmp/x/../y/"), u"Z:\\tmp\\y");
+  EXPECT_EQ(HostPathToOsPath("rel"),
+            HostPathToOsPath((fs::current_path() / "rel").string()));
+
+  TempDir dir;
+  WriteHostFile(dir.path() / "f.txt", "x");
+  auto os = CreateHostOs(936);
+  EXPECT_EQ(os->GetACP(), 936u);
+  EXPECT_TRUE(os->FileExists(HostPathToOsPath((dir.path() / "f.txt").string())));
+  EXPECT_EQ(os->GetDriveType(u"Z:\\"), kDriveFixed);
+}
+
+}  // namespace
+}  // namespace platform
