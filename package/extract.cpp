@@ -1,0 +1,280 @@
+#include "package/extract.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "crypt/crypt_utils.h"
+#include "package/data_table.h"
+#include "package/package_format.h"
+#include "platform/errors.h"
+#include "platform/fs_util.h"
+#include "platform/text.h"
+#include "shell/system_helpers.h"
+
+namespace package {
+
+using platform::EFormatError;
+using platform::EReadError;
+using platform::EWriteError;
+
+namespace {
+
+// Members are streamed through two buffers of this size, so memory stays fixed whatever the size
+// of the files; large enough that reads and writes cost few calls.
+constexpr std::uint32_t kChunk = 256 * 1024;
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool EqualsIgnoreCaseAt(TextView text, size_t at, TextView token) {
+  if (at + token.size() > text.size()) return false;
+  for (size_t i = 0; i < token.size(); ++i) {
+    if (AsciiLower(text[at + i]) != AsciiLower(token[i])) return false;
+  }
+  return true;
+}
+
+// Replaces every occurrence of token, matched without regard to ASCII letter case.
+Text ReplaceAllIgnoreCase(TextView text, TextView token, TextView with, bool* replaced) {
+  Text out;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (EqualsIgnoreCaseAt(text, i, token)) {
+      out += with;
+      i += token.size();
+      *replaced = true;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// "..", and the names Windows reads the same way once it drops trailing dots and spaces ("...",
+// ".. ").
+bool IsParentReference(TextView component) {
+  int dots = 0;
+  for (char16_t c : component) {
+    if (c == u'.') ++dots;
+    else if (c != u' ') return false;
+  }
+  return dots >= 2;
+}
+
+bool IsDotsOnly(TextView component) {
+  return std::all_of(component.begin(), component.end(),
+                     [](char16_t c) { return c == u'.' || c == u' '; });
+}
+
+Text RowText(const Text& prefix, size_t row, TextView detail) {
+  return prefix + u" (row " + platform::AsciiToText(std::to_string(row)) + u"): " + Text(detail);
+}
+
+// Owns zlib's inflate state for one member.
+class Inflater {
+ public:
+  Inflater() {
+    if (inflateInit(&stream_) != Z_OK) throw EFormatError(u"Cannot start the decompressor");
+  }
+  ~Inflater() { inflateEnd(&stream_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  z_stream& stream() { return stream_; }
+
+ private:
+  z_stream stream_{};
+};
+
+struct Buffers {
+  std::vector<std::uint8_t> in = std::vector<std::uint8_t>(kChunk);
+  std::vector<std::uint8_t> out = std::vector<std::uint8_t>(kChunk);
+};
+
+void WriteAll(platform::File& out, const std::uint8_t* data, std::uint32_t size,
+              const Text& path) {
+  if (size > 0 && !out.Write(data, size)) throw EWriteError(u"Cannot write " + path);
+}
+
+// Inflates member bytes [start, start + compressed) of the package into out, writing exactly
+// `size` bytes: the inflated data, cut at `size`, then zero bytes if the stream or its input ends
+// sooner. Throws EReadError when the package does not hold the whole member (before anything is
+// written) and EFormatError when zlib rejects the data. Leaves the package position unspecified.
+void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t start,
+                std::int32_t compressed, std::int32_t size, platform::File& out,
+                const Text& out_path, Buffers& buffers) {
+  if (start + compressed > package_size) {
+    throw EReadError(u"Package ends inside the member of " + out_path);
+  }
+  std::int64_t in_left = compressed;
+  std::int64_t out_left = size;
+  if (out_left > 0 && in_left > 0) {
+    SeekTo(package, start);
+    Inflater inflater;
+    z_stream& zs = inflater.stream();
+    while (out_left > 0) {
+      if (zs.avail_in == 0) {
+        if (in_left == 0) break;  // the member's bytes are used up
+        const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(in_left, kChunk));
+        ReadExact(package, buffers.in.data(), n);
+        in_left -= n;
+        zs.next_in = buffers.in.data();
+        zs.avail_in = n;
+      }
+      const auto room = static_cast<std::uint32_t>(std::min<std::int64_t>(out_left, kChunk));
+      zs.next_out = buffers.out.data();
+      zs.avail_out = room;
+      const int rc = inflate(&zs, Z_NO_FLUSH);
+      // Z_BUF_ERROR only means no progress without more input; the loop supplies it or stops.
+      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+        throw EFormatError(u"Corrupt package member for " + out_path);
+      }
+      const std::uint32_t produced = room - zs.avail_out;
+      WriteAll(out, buffers.out.data(), produced, out_path);
+      out_left -= produced;
+      if (rc == Z_STREAM_END) break;
+    }
+  }
+  if (out_left > 0) {
+    std::memset(buffers.out.data(), 0, kChunk);
+    while (out_left > 0) {
+      const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(out_left, kChunk));
+      WriteAll(out, buffers.out.data(), n, out_path);
+      out_left -= n;
+    }
+  }
+}
+
+}  // namespace
+
+std::int32_t ProgressPercent(std::int64_t done, std::int64_t total) {
+  if (total <= 0) return 100;
+  // Exact integer rounding: done and total stay below 2^40 here, so done * 100 cannot overflow.
+  const std::int64_t scaled = done * 100;
+  std::int64_t q = scaled / total;
+  const std::int64_t r2 = (scaled % total) * 2;
+  if (r2 > total || (r2 == total && (q % 2) != 0)) ++q;
+  return static_cast<std::int32_t>(q);
+}
+
+Text ResolveSystemFolder(TextView dest, TextView system_dir) {
+  bool replaced = false;
+  if (dest.find(u"System") != TextView::npos) {
+    return ReplaceAllIgnoreCase(dest, u"$System$", system_dir, &replaced);
+  }
+  return ReplaceAllIgnoreCase(dest, u"$Third$", system_dir, &replaced);
+}
+
+bool StaysInside(TextView relative_path) {
+  int depth = 0;
+  size_t start = 0;
+  while (start <= relative_path.size()) {
+    size_t end = start;
+    while (end < relative_path.size() && !IsSeparator(relative_path[end])) ++end;
+    const TextView component = relative_path.substr(start, end - start);
+    if (IsParentReference(component)) {
+      if (--depth < 0) return false;
+    } else if (!component.empty() && component != u".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool IsPlainFileName(TextView name) { return !name.empty() && !IsDotsOnly(name); }
+
+void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
+                    const ProgressCallback& on_progress) {
+  platform::Os& os = platform::CurrentOs();
+  // A failure here shows up when the first file is created.
+  if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
+
+  std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
+  if (!package) throw EReadError(u"Cannot open the package " + package_path);
+
+  const ManifestLocation location = LocateManifest(*package);
+  if (location.empty) return;
+  const Text envelope = os.AnsiToWide(ReadManifestBytes(*package, location));
+
+  tvdata::TDataTable table(Text(), tvdata::TColumnSet{kColName});
+  table.Init(tvcrypt::DecryptEnvelope(envelope, password));
+  const int rows = table.ItemCount();
+
+  // Every size is checked before anything is written, so a manifest that is not a table of the
+  // required form fails here. Sizes add up in 64 bits: no total can wrap.
+  std::int64_t total = 0;
+  for (int i = 0; i < rows; ++i) {
+    const std::int32_t size = table.Items(i).Items(kColSize).Value();
+    if (size < 0) throw EFormatError(RowText(u"Negative file size", i, u""));
+    total += size;
+  }
+
+  Buffers buffers;
+  std::int64_t done = 0;
+  std::int64_t position = 0;  // where the next member starts
+  for (int i = 0; i < rows; ++i) {
+    tvdata::TRow& row = table.Items(i);
+    const Text dest = row.Items(kColFolder).Text();
+    const bool flat = row.ItemCount() > kColFlat && row.Items(kColFlat).AsBool();
+    const bool system = !flat && !dest.empty() && dest[0] == u'$';
+    const Text name_cell = row.Items(kColName).Text();
+    const Text name = platform::LastComponent(name_cell);
+
+    Text folder;
+    if (flat) {
+      folder = target_dir;
+    } else if (!system) {
+      folder = target_dir + dest;
+    } else {
+      const Text system_dir = shell::GetSystemDir();
+      folder = ResolveSystemFolder(dest, system_dir);
+      if (system_dir.empty() && folder != dest) {
+        throw platform::EOsError(u"System folder unknown", os.GetLastError());
+      }
+    }
+    // Checked before any folder or file of the row is made, so nothing lands outside target_dir.
+    if (!system && !StaysInside(flat ? name : dest + name)) {
+      throw EFormatError(RowText(u"Path leaves the target folder", i, dest + name_cell));
+    }
+    if (!os.DirectoryExists(folder)) platform::ForceDirectories(folder);
+
+    if (system && os.FileExists(folder + name_cell)) {
+      const std::int32_t compressed = row.Items(kColCompressed).Value();
+      if (compressed < 0) throw EFormatError(RowText(u"Negative member size", i, name_cell));
+      position += compressed;
+      done += row.Items(kColSize).Value();
+      continue;
+    }
+
+    if (!IsPlainFileName(name)) {
+      throw EFormatError(RowText(u"Not a file name", i, name_cell));
+    }
+    const Text path = folder + name;
+    {
+      std::unique_ptr<platform::File> out = os.CreateFileForWrite(path);
+      if (!out) throw EWriteError(u"Cannot create " + path);
+      const std::int32_t compressed = row.Items(kColCompressed).Value();
+      if (compressed < 0) throw EFormatError(RowText(u"Negative member size", i, name_cell));
+      const std::int32_t size = row.Items(kColSize).Value();
+      try {
+        CopyMember(*package, location.file_size, position, compressed, size, *out, path,
+                   buffers);
+      } catch (const EFormatError&) {
+        // A member zlib rejects leaves its file empty, as if nothing had been written.
+        out.reset();
+        os.CreateFileForWrite(path);
+        throw;
+      }
+      position += compressed;
+      done += size;
+    }
+    if (on_progress) on_progress(ProgressPercent(done, total));
+  }
+}
+
+}  // namespace package

@@ -1,0 +1,52 @@
+// Unpacking a setup package (package/package_format.h) into a folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/os.h"
+
+namespace package {
+
+using platform::Text;
+using platform::TextView;
+
+// Receives the percentage (0 to 100) of uncompressed bytes accounted for so far.
+using ProgressCallback = std::function<void(std::int32_t)>;
+
+// Unpacks every file that the package's manifest lists, in manifest order, through the current
+// Os (platform::CurrentOs()).
+//
+// - target_dir is joined directly with folder cells and file names, so it carries its trailing
+//   backslash. It is created with its parents when missing.
+// - The manifest is decrypted with password (an empty one for the setup's own package).
+// - A row whose folder cell begins with "$" goes to the system folder ("$System$" / "$Third$");
+//   such a file that already exists is left alone and its bytes are counted as done.
+// - on_progress (may be empty) is called after each written file with done/total rounded to the
+//   nearest integer, halves to even; a package whose files are all empty reports 100.
+//
+// Any failure throws a platform::Exception: EReadError (package unreadable or too short),
+// EConvertError / ERangeError (manifest not a table of the required form, checked for every row
+// before anything is written), EFormatError (negative sizes, a corrupt member, a path that leaves
+// target_dir), EWriteError (a folder or file that cannot be created or written). A length field
+// not less than the file size means an empty package: nothing is written and nothing is thrown.
+// Files written before a failure stay on disk; the package file is closed on every path.
+void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
+                    const ProgressCallback& on_progress);
+
+// done / total * 100, rounded to the nearest integer with halves to even; 100 when total is 0.
+std::int32_t ProgressPercent(std::int64_t done, std::int64_t total);
+
+// The folder of a row whose folder cell begins with "$": when the cell contains "System"
+// (case-sensitive), every "$System$" is replaced by system_dir, otherwise every "$Third$"; both
+// tokens match without regard to letter case. A cell with neither token comes back unchanged.
+Text ResolveSystemFolder(TextView dest, TextView system_dir);
+
+// True when the relative path (folder cell followed by file name) stays inside the folder it is
+// joined to: no "..", counted over "\" and "/" separators, climbs above the start.
+bool StaysInside(TextView relative_path);
+
+// True when a file name (a last path component) names a file: neither empty nor "." / "..".
+bool IsPlainFileName(TextView name);
+
+}  // namespace package

@@ -1,0 +1,151 @@
+// The setup package file, shared by the reader (ExtractPackage, stptool list) and the writer
+// (stptool pack).
+//
+// A package is, from offset 0 on:
+//
+//   member 0 | member 1 | ... | manifest (L bytes) | L (int32 LE) | tail (m bytes)
+//
+// - Each member is one zlib stream (RFC 1950) holding one product file, in manifest-row order,
+//   with no gap between members. Member i starts at the sum of the compressed sizes of rows 0..i-1.
+// - The manifest is an envelope text (crypt/crypt_utils.h), one byte per character in the ANSI
+//   code page, whose plain text is a table text with one row per member:
+//     cell 0  destination folder ("" = the target folder, "sub\" = a subfolder, "$System$..." or
+//             "$Third$..." = the system folder); not escaped
+//     cell 1  file name; escaped: U+001A stands for "," and U+001B for "|"
+//     cell 2  compressed size C (the member's length)
+//     cell 3  uncompressed size U
+//     cell 4  optional flat flag: when true the file goes straight into the target folder
+// - The tail is a separator (one byte 0x0A, or 20 bytes) followed by a tag (2 or 9 bytes). The
+//   reader tells the shape from two bytes only: E-2 == 0x14 means a 2-byte tag, and the byte just
+//   before the tag == 0x0A means a 1-byte separator. Every other tail byte is free.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace package {
+
+using platform::Text;
+using platform::TextView;
+
+// Manifest columns.
+inline constexpr int kColFolder = 0;
+inline constexpr int kColName = 1;
+inline constexpr int kColCompressed = 2;
+inline constexpr int kColSize = 3;
+inline constexpr int kColFlat = 4;
+
+// The four tail shapes, named by tail length m.
+enum class TailShape {
+  kTail3,   // 0x0A, 2-byte tag            (what the setup's own packages use: 0A 14 02)
+  kTail22,  // 20-byte separator, 2-byte tag
+  kTail10,  // 0x0A, 9-byte tag
+  kTail29,  // 20-byte separator, 9-byte tag
+};
+inline constexpr TailShape kAllTailShapes[] = {TailShape::kTail3, TailShape::kTail22,
+                                               TailShape::kTail10, TailShape::kTail29};
+
+// The tail bytes the writer appends for a shape. Separator and tag bytes other than the two the
+// reader tests are fixed filler chosen so that the reader recognises exactly this shape.
+std::vector<std::uint8_t> MakeTail(TailShape shape);
+int TailLength(TailShape shape);
+
+// Where the manifest lies in a package of file_size bytes.
+struct ManifestLocation {
+  std::int64_t file_size = 0;
+  int tail_length = 0;      // m
+  std::int32_t length = 0;  // L, the length field
+  // L not less than the file size: the package holds nothing to unpack (not an error).
+  bool empty = false;
+  std::int64_t offset = 0;  // where the manifest starts (meaningful unless empty)
+};
+
+// Reads the tail and the length field. Throws EReadError when the file is too short for those
+// reads or the manifest would start before the file, and EFormatError for a negative length
+// field. The file position is left unspecified.
+ManifestLocation LocateManifest(platform::File& file);
+
+// Reads the manifest bytes that LocateManifest found (requires !location.empty).
+std::string ReadManifestBytes(platform::File& file, const ManifestLocation& location);
+
+// Reads exactly size bytes or throws EReadError.
+void ReadExact(platform::File& file, void* buffer, std::uint32_t size);
+// Seeks to an absolute offset or throws EReadError.
+void SeekTo(platform::File& file, std::int64_t offset);
+
+// --- Writer side ---------------------------------------------------------------------------------
+
+// One row of the manifest as the writer knows it: plain texts, not yet escaped.
+struct ManifestRow {
+  Text folder;  // cell 0
+  Text name;    // cell 1
+  std::int32_t compressed = 0;
+  std::int32_t size = 0;
+  bool flat = false;  // writes cell 4 = "-1" when set
+};
+
+// Escapes a cell of a converted column: "," -> U+001A, "|" -> U+001B.
+Text EscapeConvertedCell(TextView text);
+
+// Why a row cannot be written so that the reader gets it back unchanged; empty when it can.
+// (Cell 0 is not escaped, so it cannot hold "," or "|"; control characters in cell 1 would be
+// read back as spaces; U+0000 ends a table text.)
+std::string CheckManifestRow(const ManifestRow& row);
+
+// The table text of a manifest. A property header "#Name,Count#" is always written: it keeps a
+// first cell that begins with "#" from being taken for a header, and it lets an empty package
+// have zero rows.
+Text FormatManifestText(const std::vector<ManifestRow>& rows, TextView name);
+
+// Appends manifest bytes, the length field and a tail to an open package.
+// Throws EWriteError on a failed write and EFormatError for a manifest over 2 GiB.
+void WriteManifestAndTail(platform::File& out, std::string_view manifest_bytes, TailShape shape);
+
+struct PackOptions {
+  int cipher = 5;  // Rijndael
+  int digest = 3;  // SHA-256
+  Text password;
+  int level = 9;  // zlib level; 9 gives members that begin with 0x78 0xDA
+  TailShape tail = TailShape::kTail3;
+  Text name = u"Package";  // cell 0 of the property header
+};
+
+// Writes a package member by member, streaming each file through zlib in fixed-size chunks.
+// Throws platform::Exception subclasses on failure; an unfinished package is left as written.
+class PackageWriter {
+ public:
+  PackageWriter(std::unique_ptr<platform::File> out, PackOptions options);
+  ~PackageWriter();
+  PackageWriter(const PackageWriter&) = delete;
+  PackageWriter& operator=(const PackageWriter&) = delete;
+
+  // Compresses source (read to its end) as the next member; fills row.compressed and row.size.
+  // Throws EFormatError when the row cannot be stored (CheckManifestRow) or a size leaves the
+  // signed 32-bit range, for one file or for the sum of all files.
+  void AddFile(ManifestRow row, platform::File& source);
+  // Appends bytes as they are and records the row with the sizes it carries (for packages that
+  // tests damage on purpose).
+  void AddRawMember(const ManifestRow& row, std::span<const std::uint8_t> member);
+  // Encrypts the manifest and appends it with its length field and the tail.
+  void Finish();
+
+  const std::vector<ManifestRow>& Rows() const { return rows_; }
+
+ private:
+  void Write(const void* data, std::uint32_t size);
+
+  std::unique_ptr<platform::File> out_;
+  PackOptions options_;
+  std::vector<ManifestRow> rows_;
+  std::int64_t total_size_ = 0;
+  std::vector<std::uint8_t> in_;
+  std::vector<std::uint8_t> out_buffer_;
+};
+
+}  // namespace package
