@@ -20,7 +20,9 @@ TextView UpToNul(TextView text) {
   return text.substr(0, std::min(text.find(u'\0'), text.size()));
 }
 
-Text Decimal(std::int64_t value) { return platform::AsciiToText(std::to_string(value)); }
+Text Decimal(std::int64_t value) {
+  return platform::AsciiToText(std::to_string(value));
+}
 
 [[noreturn]] void ThrowIndex(std::int32_t index) {
   throw ERangeError(u"List index out of bounds (" + Decimal(index) + u")");
@@ -45,7 +47,9 @@ void WithUpdate(Body body, End end) {
   end();
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 int HexDigit(char16_t c) {
   if (IsDigit(c)) return c - u'0';
@@ -182,8 +186,10 @@ Text TCell::Text() const {
   platform::Text out = text_;
   for (char16_t& c : out) {
     if (c == u'\0') break;
-    if (c == kEscapedComma) c = u',';
-    else if (c == kEscapedBar) c = u'|';
+    if (c == kEscapedComma)
+      c = u',';
+    else if (c == kEscapedBar)
+      c = u'|';
   }
   return out;
 }
@@ -224,7 +230,8 @@ void TCell::StoreAndReport(platform::Text stored) {
 std::int32_t TCell::Value() {
   if (text_.empty()) text_ = u"0";
   std::int32_t value = 0;
-  if (!ParseInt32(text_, value)) throw EConvertError(u"'" + text_ + u"' is not a valid integer value");
+  if (!ParseInt32(text_, value))
+    throw EConvertError(u"'" + text_ + u"' is not a valid integer value");
   return value;
 }
 
@@ -264,8 +271,12 @@ std::int32_t TRow::GetIndex() const {
   return -1;
 }
 
-TCell& TRow::Items(std::int32_t index) { return At(items_, index); }
-const TCell& TRow::Items(std::int32_t index) const { return At(items_, index); }
+TCell& TRow::Items(std::int32_t index) {
+  return At(items_, index);
+}
+const TCell& TRow::Items(std::int32_t index) const {
+  return At(items_, index);
+}
 
 TCell& TRow::Append(Text stored) {
   auto cell = std::make_unique<TCell>(this);
@@ -276,11 +287,13 @@ TCell& TRow::Append(Text stored) {
 }
 
 void TRow::Init(TextView text, char16_t split_char) {
+  // Own copy: the text may be one of the cells that Clear is about to free.
+  const Text source(UpToNul(text));
   BeginUpdate();
   WithUpdate(
       [&] {
         Clear();
-        Split(text, split_char, [this](TextView piece) { Append(Text(piece)); });
+        Split(source, split_char, [this](TextView piece) { Append(Text(piece)); });
       },
       [this] { EndUpdate(cmRowInit, nullptr); });
 }
@@ -312,7 +325,9 @@ void TRow::CopyFrom(const TRow& source) {
       [this] { EndUpdate(cmRowInit, nullptr); });
 }
 
-void TRow::BeginUpdate() { ++update_count_; }
+void TRow::BeginUpdate() {
+  ++update_count_;
+}
 
 void TRow::EndUpdate(TDataTableChangeMode mode, TCell* cell) {
   // An EndUpdate without its BeginUpdate is ignored rather than leaving the counter below zero,
@@ -345,8 +360,12 @@ TDataTable::~TDataTable() {
   for (auto& row : items_) row.reset();
 }
 
-TRow& TDataTable::Items(std::int32_t index) { return At(items_, index); }
-const TRow& TDataTable::Items(std::int32_t index) const { return At(items_, index); }
+TRow& TDataTable::Items(std::int32_t index) {
+  return At(items_, index);
+}
+const TRow& TDataTable::Items(std::int32_t index) const {
+  return At(items_, index);
+}
 
 void TDataTable::AddParsedRow(TextView piece) {
   auto row = std::make_unique<TRow>();
@@ -355,23 +374,25 @@ void TDataTable::AddParsedRow(TextView piece) {
 }
 
 void TDataTable::Init(TextView text) {
+  // Everything from the first U+0000 on is not part of the table text. Own copy: the text may
+  // live in a cell that Clear is about to free.
+  const Text source(UpToNul(text));
   BeginUpdate();
   WithUpdate(
       [&] {
         Clear();
-        // Everything from the first U+0000 on is not part of the table text.
-        text = UpToNul(text);
         std::size_t data_start = 0;
-        if (!text.empty() && text[0] == u'#') {
-          std::size_t close = text.find(u'#', 1);
+        if (!source.empty() && source[0] == u'#') {
+          std::size_t close = source.find(u'#', 1);
           if (close != TextView::npos) {
-            property_row_->Init(text.substr(1, close - 1), u',');
+            property_row_->Init(TextView(source).substr(1, close - 1), u',');
             data_start = close + 1;
             // A header with nothing after it means a table without rows.
-            if (data_start == text.size()) return;
+            if (data_start == source.size()) return;
           }
         }
-        Split(text.substr(data_start), u'|', [this](TextView piece) { AddParsedRow(piece); });
+        Split(TextView(source).substr(data_start), u'|',
+              [this](TextView piece) { AddParsedRow(piece); });
       },
       [this] { EndUpdate(cmTableInit, nullptr, nullptr, -1, -1); });
 }
@@ -401,7 +422,9 @@ TRow& TDataTable::AddItem(std::unique_ptr<TRow> row) {
         added->id_ = next_row_id_++;
         items_.push_back(std::move(row));
       },
-      [&] { EndUpdate(cmRowAdd, items_.empty() ? nullptr : items_.back().get(), nullptr, -1, -1); });
+      [&] {
+        EndUpdate(cmRowAdd, items_.empty() ? nullptr : items_.back().get(), nullptr, -1, -1);
+      });
   return *added;
 }
 
@@ -440,7 +463,9 @@ void TDataTable::CopyFrom(const TDataTable& source, bool include_prop, std::int3
 }
 
 Text TDataTable::ToText(bool include_prop) const {
-  auto fail = [](const std::u16string& why) { throw EConvertError(u"Table cannot be written: " + why); };
+  auto fail = [](const std::u16string& why) {
+    throw EConvertError(u"Table cannot be written: " + why);
+  };
   auto where = [](std::size_t row, std::size_t column) {
     return u"row " + Decimal(static_cast<std::int64_t>(row)) + u", column " +
            Decimal(static_cast<std::int64_t>(column));
@@ -450,9 +475,9 @@ Text TDataTable::ToText(bool include_prop) const {
     out.push_back(u'#');
     for (std::size_t c = 0; c < property_row_->items_.size(); ++c) {
       const Text& cell = property_row_->items_[c]->StoredText();
-      if (cell.find_first_of(std::u16string_view(u"#,|\0", 4)) != Text::npos) {
+      if (cell.find_first_of(std::u16string_view(u"#,\0", 3)) != Text::npos) {
         fail(u"property cell " + Decimal(static_cast<std::int64_t>(c)) +
-             u" holds \"#\", \",\", \"|\" or U+0000");
+             u" holds \"#\", \",\" or U+0000");
       }
       if (c > 0) out.push_back(u',');
       out += cell;
@@ -485,7 +510,9 @@ Text TDataTable::ToText(bool include_prop) const {
   return out;
 }
 
-void TDataTable::BeginUpdate() { ++update_count_; }
+void TDataTable::BeginUpdate() {
+  ++update_count_;
+}
 
 void TDataTable::EndUpdate(TDataTableChangeMode mode, TRow* row, TCell* cell, std::int32_t data1,
                            std::int32_t data2) {
@@ -505,14 +532,14 @@ void TDataTable::Changed(TDataTableChangeMode mode, TRow* row, TCell* cell, std:
 }
 
 void TDataTable::SetRowIndex(std::int32_t index) {
+  // Any value outside the rows means "no current row"; only a real change is reported.
+  if (index < 0 || index >= ItemCount()) index = -1;
   if (index == row_index_) return;
-  if (row_index_ >= 0 && row_index_ < ItemCount()) items_[static_cast<std::size_t>(row_index_)]->is_index_ = false;
-  if (index >= 0 && index < ItemCount()) {
-    items_[static_cast<std::size_t>(index)]->is_index_ = true;
-    row_index_ = index;
-  } else {
-    row_index_ = -1;
+  if (row_index_ >= 0 && row_index_ < ItemCount()) {
+    items_[static_cast<std::size_t>(row_index_)]->is_index_ = false;
   }
+  if (index >= 0) items_[static_cast<std::size_t>(index)]->is_index_ = true;
+  row_index_ = index;
   if (auto handler = on_row_index_changed_) handler(*this, row_index_);
 }
 
@@ -521,10 +548,18 @@ void TDataTable::SetColIndex(std::int32_t index) {
   col_index_ = valid ? index : -1;
 }
 
-Text TDataTable::Name() const { return property_row_->Items(0).Text(); }
-void TDataTable::SetName(TextView name) { property_row_->Items(0).SetText(name); }
-std::int32_t TDataTable::Value() { return property_row_->Items(1).Value(); }
-void TDataTable::SetValue(std::int32_t value) { property_row_->Items(1).SetValue(value); }
+Text TDataTable::Name() const {
+  return property_row_->Items(0).Text();
+}
+void TDataTable::SetName(TextView name) {
+  property_row_->Items(0).SetText(name);
+}
+std::int32_t TDataTable::Value() {
+  return property_row_->Items(1).Value();
+}
+void TDataTable::SetValue(std::int32_t value) {
+  property_row_->Items(1).SetValue(value);
+}
 
 void TDataTable::SetFileName(TextView name) {
   if (name != file_name_) file_name_ = Text(name);
@@ -556,8 +591,12 @@ TDataTables::~TDataTables() {
   for (auto& table : items_) table.reset();
 }
 
-TDataTable& TDataTables::Items(std::int32_t index) { return At(items_, index); }
-const TDataTable& TDataTables::Items(std::int32_t index) const { return At(items_, index); }
+TDataTable& TDataTables::Items(std::int32_t index) {
+  return At(items_, index);
+}
+const TDataTable& TDataTables::Items(std::int32_t index) const {
+  return At(items_, index);
+}
 
 TDataTable& TDataTables::AddItem(std::unique_ptr<TDataTable> table) {
   if (table == nullptr) throw ERangeError(u"No table to add");
@@ -633,7 +672,9 @@ void TDataTables::Assign(const TPersistent& source) {
       [this] { EndUpdate(cmTablesInit, -1, nullptr, -1); });
 }
 
-void TDataTables::BeginUpdate() { ++update_count_; }
+void TDataTables::BeginUpdate() {
+  ++update_count_;
+}
 
 void TDataTables::EndUpdate(TDataTableChangeMode mode, std::int32_t count, TDataTable* table,
                             std::int32_t index) {

@@ -66,10 +66,11 @@ enum TDataTableChangeMode : std::int32_t {
 };
 
 // Events. A null pointer stands for "no row", "no cell" or "no table".
-using TRowDataChangeEvent = std::function<void(TRow& sender, TDataTableChangeMode mode, TCell* cell)>;
-using TDataTableDataChangeEvent = std::function<void(TDataTable& sender, TDataTableChangeMode mode,
-                                                     TRow* row, TCell* cell, std::int32_t data1,
-                                                     std::int32_t data2)>;
+using TRowDataChangeEvent =
+    std::function<void(TRow& sender, TDataTableChangeMode mode, TCell* cell)>;
+using TDataTableDataChangeEvent =
+    std::function<void(TDataTable& sender, TDataTableChangeMode mode, TRow* row, TCell* cell,
+                       std::int32_t data1, std::int32_t data2)>;
 using TDataTablesDataChangeEvent =
     std::function<void(TDataTables& sender, TDataTableChangeMode mode, std::int32_t count,
                        TDataTable* table, std::int32_t index)>;
@@ -316,7 +317,9 @@ class TDataTable : public TPersistent {
   void SetDataChanged(bool changed);
 
   const TDataTableDataChangeEvent& OnDataChanged() const { return on_data_changed_; }
-  void SetOnDataChanged(TDataTableDataChangeEvent handler) { on_data_changed_ = std::move(handler); }
+  void SetOnDataChanged(TDataTableDataChangeEvent handler) {
+    on_data_changed_ = std::move(handler);
+  }
   const TRowDeletingEvent& OnRowDeleting() const { return on_row_deleting_; }
   void SetOnRowDeleting(TRowDeletingEvent handler) { on_row_deleting_ = std::move(handler); }
   const TRowIndexChangeEvent& OnRowIndexChanged() const { return on_row_index_changed_; }
