@@ -1,0 +1,68 @@
+// Every text the wizard shows, in Simplified Chinese and in English, and the few font and
+// position changes that go with each language. Chosen once, when the form is created.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace wizard {
+
+using platform::Text;
+
+// The captions and messages the form keeps in fields.
+struct FieldTexts {
+  Text CaptionBack;
+  Text CaptionNext;
+  Text CaptionCancel;
+  Text CaptionAgree;
+  Text CaptionFinish;
+  Text CaptionInstall;
+  Text MsgFolderError;
+  Text MsgExtractError;
+  Text BrowsePrompt;
+  Text FreeSpacePrefix;
+};
+FieldTexts FieldTextsFor(int language);
+
+// What the product's texts are composed of.
+struct ProductTexts {
+  Text DisplayName;
+  Text Version;
+  Text NeedSize;
+};
+
+// The wizard's caption, which is also the application title.
+Text FormCaption(int language, const Text& display_name);
+
+// A control's text replaced by the language set-up.
+struct ControlText {
+  const char16_t* control;
+  Text text;
+};
+// In English every visible text is replaced; in Chinese only the composed ones, the rest come
+// from the form's layout.
+std::vector<ControlText> ControlTexts(int language, const ProductTexts& product);
+
+// A control's position, font or visibility changed by the language set-up; unset fields stay.
+struct LayoutChange {
+  const char16_t* control;
+  std::optional<int> left;
+  std::optional<int> top;
+  std::optional<Text> font_name;
+  std::optional<int> font_height;  // pixels
+  std::optional<bool> visible;
+};
+std::vector<LayoutChange> LayoutChanges(int language);
+
+// The licence agreement, one paragraph per line; blank lines are empty texts.
+std::vector<Text> LicenseAgreement(int language, const Text& display_name, bool freeware);
+
+// The maker, as the uninstall entry names it, and its home page in the wizard's language.
+Text Publisher(int language);
+Text UrlInfoAbout(int language);
+// Where the maker's pages live; the Chinese page is a path below it.
+inline constexpr char16_t kMakerHomePage[] = u"http://www.tavrel.com/";
+
+}  // namespace wizard
