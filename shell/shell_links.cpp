@@ -1,0 +1,190 @@
+#include "shell/shell_links.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/errors.h"
+#include "platform/fs_util.h"
+#include "platform/text.h"
+#include "shell/system_helpers.h"
+
+namespace shell {
+
+using platform::CurrentOs;
+using platform::EOsError;
+using platform::HResult;
+using platform::Succeeded;
+
+const char16_t kUnresolvedLink[] = u"unable to resolve link";
+
+namespace {
+
+// The key paths keep the "MicroSoft" spelling of the product's earlier releases; the registry
+// ignores case, so they name the usual keys.
+constexpr char16_t kExplorerKey[] = u"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer";
+constexpr char16_t kShellFoldersKey[] =
+    u"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char16_t kQuickLaunchSuffix[] = u"\\Microsoft\\Internet Explorer\\Quick Launch";
+
+constexpr std::uint32_t kClsctxInprocServer = 1;
+constexpr std::uint32_t kClsctxLocalServer = 4;
+constexpr std::uint32_t kStgmRead = 0;
+constexpr std::uint32_t kSlrNoUpdate = 8;
+constexpr std::uint32_t kSlgpUncPriority = 2;
+constexpr std::uint32_t kMaxPath = 260;
+
+class KeyGuard {
+ public:
+  KeyGuard() = default;
+  ~KeyGuard() {
+    if (key_ != 0) CurrentOs().RegCloseKey(key_);
+  }
+  KeyGuard(const KeyGuard&) = delete;
+  KeyGuard& operator=(const KeyGuard&) = delete;
+  platform::Handle* out() { return &key_; }
+  platform::Handle get() const { return key_; }
+
+ private:
+  platform::Handle key_ = 0;
+};
+
+// The system's description of a COM failure, as a message: trailing blanks, control characters
+// and full stops dropped; "OLE error XXXXXXXX" when the system has none.
+Text OleErrorText(HResult hr) {
+  Text text = CurrentOs().SystemErrorMessage(static_cast<std::uint32_t>(hr));
+  while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
+  if (text.empty()) {
+    char code[32];
+    std::snprintf(code, sizeof code, "OLE error %.8X", static_cast<unsigned>(hr));
+    text = platform::AsciiToText(code);
+  }
+  return text;
+}
+
+[[noreturn]] void RaiseOleError(HResult hr, const Text& suffix) {
+  throw EOsError(OleErrorText(hr) + suffix, static_cast<std::uint32_t>(hr));
+}
+
+// The display name with its extension (from the last "." that no "\" or ":" follows) replaced by
+// ".lnk", or ".lnk" appended when it has none.
+Text WithLinkExtension(const Text& name) {
+  size_t at = name.find_last_of(u".\\:");
+  Text base = (at != Text::npos && name[at] == u'.') ? name.substr(0, at) : name;
+  return base + u".lnk";
+}
+
+// The folder part of the target of the shortcut display_name + ".lnk" in folder, or empty.
+Text ProbeFolder(const Text& folder, const Text& display_name) {
+  if (folder.empty()) return Text();
+  Text link = folder + u"\\" + display_name + u".lnk";
+  if (!CurrentOs().FileExists(link)) return Text();
+  return platform::FolderPart(ResolveShortcut(link));
+}
+
+}  // namespace
+
+Text GuidToString(const platform::Guid& g) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1],
+                g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+  return platform::AsciiToText(text);
+}
+
+Text GetShellFolder(TShellFolderKind kind) {
+  platform::Os& os = CurrentOs();
+  KeyGuard explorer;
+  // Whether the Explorer key could be opened is not checked: a failure leaves no handle, the
+  // subkey then cannot be opened and the folder reads as empty.
+  if (os.RegCreateKeyEx(platform::kHkeyCurrentUser, kExplorerKey, platform::kRegOptionNonVolatile,
+                        platform::kKeyAllAccess, explorer.out()) != platform::kErrorSuccess) {
+    *explorer.out() = 0;
+  }
+  KeyGuard folders;
+  if (explorer.get() == 0 ||
+      os.RegOpenKeyEx(explorer.get(), u"Shell Folders", platform::kKeyAllAccess,
+                      folders.out()) != platform::kErrorSuccess) {
+    *folders.out() = 0;
+  }
+  auto read = [&](const char16_t* name) {
+    return folders.get() == 0 ? Text() : ReadStringValue(folders.get(), name);
+  };
+  switch (kind) {
+    case sfDesktop: return read(u"Desktop");
+    case sfQuickLaunch: return read(u"AppData") + kQuickLaunchSuffix;
+    case sfSendTo: return read(u"SendTo");
+    case sfStartMenu: return read(u"Start Menu");
+    case sfStartup: return read(u"Startup");
+  }
+  return Text();
+}
+
+void CreateShortcut(const Text& target_path, const Text& display_name, TShellFolderKind kind,
+                    const Text& subfolder) {
+  std::unique_ptr<platform::ShellLink> link;
+  HResult hr = CurrentOs().CreateShellLink(kClsctxInprocServer | kClsctxLocalServer,
+                                           platform::kIidIUnknown, &link);
+  if (!Succeeded(hr) || !link) {
+    RaiseOleError(hr, u", ClassID: " + GuidToString(platform::kClsidShellLink));
+  }
+  hr = link->QueryInterface(platform::kIidIShellLinkW);
+  if (Succeeded(hr)) hr = link->QueryInterface(platform::kIidIPersistFile);
+  if (!Succeeded(hr)) {
+    throw EOsError(platform::AsciiToText("Interface not supported"),
+                   static_cast<std::uint32_t>(hr));
+  }
+  // Only the target and its folder as working directory are set; the results are not checked,
+  // as a shortcut is a convenience the installation does not depend on.
+  link->SetPath(target_path);
+  link->SetWorkingDirectory(platform::FolderPart(target_path));
+
+  Text file_name = platform::LastComponent(WithLinkExtension(display_name));
+  Text folder = GetShellFolder(kind);
+  if (folder.empty()) return;
+  Text path = subfolder.empty() ? folder + u"\\" + file_name
+                                : folder + u"\\" + subfolder + u"\\" + file_name;
+  // No folder is created on the way: a missing subfolder means no shortcut.
+  link->Save(path, false);
+}
+
+Text ResolveShortcut(const Text& link_path) {
+  platform::Os& os = CurrentOs();
+  std::unique_ptr<platform::ShellLink> link;
+  HResult hr = os.CreateShellLink(kClsctxInprocServer, platform::kIidIShellLinkW, &link);
+  if (!Succeeded(hr) || !link) RaiseOleError(hr, Text());
+  hr = link->QueryInterface(platform::kIidIPersistFile);
+  if (!Succeeded(hr)) RaiseOleError(hr, Text());
+
+  Text result = kUnresolvedLink;
+  if (!Succeeded(link->Load(link_path, kStgmRead))) return result;
+  // SLR_NOUPDATE: the stored shortcut is never rewritten. Without SLR_NO_UI the shell may ask
+  // the user, owned by the active window, while it looks for a moved target.
+  if (!Succeeded(link->Resolve(os.GetActiveWindow(), kSlrNoUpdate))) return result;
+  Text path;
+  if (Succeeded(link->GetPath(&path, kMaxPath, kSlgpUncPriority))) {
+    auto nul = path.find(u'\0');
+    if (nul != Text::npos) path.resize(nul);
+    if (path.size() > kMaxPath) path.resize(kMaxPath);
+    result = path;
+  }
+  return result;
+}
+
+Text FindInstalledFolder(const Text& display_name, const Text& folder_name) {
+  Text first;
+  Text second;
+  if (folder_name == u"QuickLaunch") {
+    first = RegReadStringValue(platform::kHkeyCurrentUser, kShellFoldersKey, u"AppData") +
+            kQuickLaunchSuffix;
+  } else {
+    first = RegReadStringValue(platform::kHkeyCurrentUser, kShellFoldersKey, folder_name);
+    second = RegReadStringValue(platform::kHkeyLocalMachine, kShellFoldersKey,
+                                u"Common " + folder_name);
+  }
+  // The user's own shortcut wins over the all-users one.
+  Text result = ProbeFolder(first, display_name);
+  if (result.empty()) result = ProbeFolder(second, display_name);
+  return result;
+}
+
+}  // namespace shell

@@ -1,0 +1,204 @@
+#include "shell/system_helpers.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace shell {
+
+using platform::CurrentOs;
+using platform::EOsError;
+
+namespace {
+
+// A registry key opened for one call; closed on every path out of it.
+class KeyGuard {
+ public:
+  KeyGuard() = default;
+  ~KeyGuard() {
+    if (key_ != 0) CurrentOs().RegCloseKey(key_);
+  }
+  KeyGuard(const KeyGuard&) = delete;
+  KeyGuard& operator=(const KeyGuard&) = delete;
+  Handle* out() { return &key_; }
+  Handle get() const { return key_; }
+
+ private:
+  Handle key_ = 0;
+};
+
+Text WithoutLeadingBackslash(const Text& key_path) {
+  return (!key_path.empty() && key_path[0] == u'\\') ? key_path.substr(1) : key_path;
+}
+
+Text Quoted(const char* prefix, const Text& name) {
+  return platform::AsciiToText(prefix) + name + u"'";
+}
+
+// Opens or creates a key with full access; false when that fails.
+bool CreateKey(Handle root, const Text& key_path, KeyGuard* key, platform::LStatus* status) {
+  *status = CurrentOs().RegCreateKeyEx(root, WithoutLeadingBackslash(key_path),
+                                       platform::kRegOptionNonVolatile, platform::kKeyAllAccess,
+                                       key->out());
+  if (*status != platform::kErrorSuccess) *key->out() = 0;
+  return *status == platform::kErrorSuccess;
+}
+
+}  // namespace
+
+bool RegCreateKeyPath(Handle root, const Text& key_path) {
+  KeyGuard key;
+  platform::LStatus status = 0;
+  if (!CreateKey(root, key_path, &key, &status)) {
+    throw EOsError(platform::AsciiToText("Failed to create key ") + key_path,
+                   static_cast<std::uint32_t>(status));
+  }
+  return true;
+}
+
+bool RegWriteStringValue(Handle root, const Text& key_path, const Text& name, const Text& value) {
+  KeyGuard key;
+  platform::LStatus status = 0;
+  if (!CreateKey(root, key_path, &key, &status)) return false;
+  // REG_SZ data is the UTF-16LE text followed by one NUL character.
+  std::vector<std::uint8_t> data;
+  data.reserve((value.size() + 1) * 2);
+  for (char16_t c : value) {
+    data.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  data.push_back(0);
+  data.push_back(0);
+  status = CurrentOs().RegSetValueEx(key.get(), name, platform::kRegSz, data.data(),
+                                     static_cast<std::uint32_t>(data.size()));
+  if (status != platform::kErrorSuccess) {
+    throw EOsError(Quoted("Failed to set data for '", name), static_cast<std::uint32_t>(status));
+  }
+  return true;
+}
+
+Text ReadStringValue(Handle key, const Text& name) {
+  platform::Os& os = CurrentOs();
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  if (os.RegQueryValueEx(key, name, &type, nullptr, &size) != platform::kErrorSuccess ||
+      static_cast<std::int32_t>(size) <= 0) {
+    return Text();
+  }
+  // The buffer holds every byte the value has, so an odd size cannot overrun it, and the text is
+  // taken from the bytes actually returned, so a value without a NUL ends with its data.
+  std::vector<std::uint8_t> data(size);
+  std::uint32_t got = size;
+  platform::LStatus status = os.RegQueryValueEx(key, name, &type, data.data(), &got);
+  if (status != platform::kErrorSuccess) {
+    throw EOsError(Quoted("Failed to get data for '", name), static_cast<std::uint32_t>(status));
+  }
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) {
+    throw EOsError(Quoted("Invalid data type for '", name), 0);
+  }
+  Text text;
+  size_t units = std::min<size_t>(got, data.size()) / 2;
+  for (size_t i = 0; i < units; ++i) {
+    char16_t c = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    if (c == u'\0') break;
+    text.push_back(c);
+  }
+  return text;
+}
+
+Text RegReadStringValue(Handle root, const Text& key_path, const Text& name) {
+  KeyGuard key;
+  // A key that cannot be opened (missing, or not writable by this user) reads as empty.
+  if (CurrentOs().RegOpenKeyEx(root, WithoutLeadingBackslash(key_path), platform::kKeyAllAccess,
+                               key.out()) != platform::kErrorSuccess) {
+    *key.out() = 0;
+    return Text();
+  }
+  return ReadStringValue(key.get(), name);
+}
+
+Text GetFixedDrives() {
+  platform::Os& os = CurrentOs();
+  std::uint32_t mask = os.GetLogicalDrives();
+  Text drives;
+  for (int i = 0; i < 26; ++i) {
+    if ((mask & (1u << i)) == 0) continue;
+    auto letter = static_cast<char16_t>(u'A' + i);
+    if (os.GetDriveType(Text{letter, u':', u'\\'}) == platform::kDriveFixed) drives += letter;
+  }
+  return drives;
+}
+
+std::int64_t GetDriveFreeSpace(char16_t letter) {
+  auto drive = static_cast<std::uint8_t>(letter - 64);
+  Text root{static_cast<char16_t>(drive + 64), u':', u'\\'};
+  std::int64_t free_to_caller = 0;
+  std::int64_t total = 0;
+  if (!CurrentOs().GetDiskFreeSpaceEx(root, &free_to_caller, &total)) return -1;
+  return free_to_caller;
+}
+
+Text FormatByteSize(std::int64_t bytes) {
+  constexpr std::int64_t kKb = 1024;
+  constexpr std::int64_t kMb = kKb * 1024;
+  constexpr std::int64_t kGb = kMb * 1024;
+  if (bytes < kKb) return platform::AsciiToText(std::to_string(bytes) + " Bytes");
+  if (bytes < kMb) {
+    // Integer halves-to-even, so no rounding of a double can get in the way.
+    std::int64_t k = bytes / kKb;
+    std::int64_t rest = bytes % kKb;
+    if (rest > kKb / 2 || (rest == kKb / 2 && k % 2 == 1)) ++k;
+    return platform::AsciiToText(std::to_string(k) + " KB");
+  }
+  const bool gb = bytes >= kGb;
+  double x = static_cast<double>(bytes) / static_cast<double>(gb ? kGb : kMb);
+  // std::nearbyint rounds halves to even in the default rounding mode.
+  x = x > 100 ? std::nearbyint(x) : std::nearbyint(x * 10) / 10;
+  char number[32];
+  std::snprintf(number, sizeof number, "%.15g", x);
+  Text separator = CurrentOs().LocaleDecimalSeparator();
+  if (separator.empty()) separator = u".";
+  Text out;
+  for (const char* p = number; *p != '\0'; ++p) {
+    if (*p == '.') {
+      out += separator;
+    } else {
+      out += static_cast<char16_t>(*p);
+    }
+  }
+  out += platform::AsciiToText(gb ? " GB" : " MB");
+  return out;
+}
+
+Text GetSystemDir() {
+  constexpr std::uint32_t kMaxPath = 260;
+  Text dir;
+  std::uint32_t length = CurrentOs().GetSystemDirectory(&dir, kMaxPath);
+  // A result of kMaxPath or more is the size the call would need: the buffer was not filled.
+  if (length == 0 || length >= kMaxPath) return Text();
+  auto nul = dir.find(u'\0');
+  if (nul != Text::npos) dir.resize(nul);
+  if (dir.empty() || dir.back() != u'\\') dir += u'\\';
+  return dir;
+}
+
+namespace {
+Text& TitleStorage() {
+  static Text title;
+  return title;
+}
+}  // namespace
+
+void SetApplicationTitle(Text title) { TitleStorage() = std::move(title); }
+const Text& ApplicationTitle() { return TitleStorage(); }
+
+void ShowInfoMessage(const Text& text, const Text& caption) {
+  platform::Os& os = CurrentOs();
+  os.MessageBox(os.GetActiveWindow(), text, caption.empty() ? ApplicationTitle() : caption,
+                platform::kMbOk | platform::kMbIconInformation);
+}
+
+}  // namespace shell
