@@ -471,7 +471,7 @@ std::optional<Text> Win32Os::LoadResString(std::uint32_t id, std::uint16_t langu
   // Strings live in blocks of 16: block id/16 + 1 holds, for each of its ids, a length (in
   // characters) followed by that many characters, without terminators.
   if (id > 0xFFFF) return std::nullopt;
-  HRSRC info = ::FindResourceExW(nullptr, MAKEINTRESOURCEW(11 /* RT_STRING */),
+  HRSRC info = ::FindResourceExW(nullptr, RT_STRING,
                                  MAKEINTRESOURCEW(id / 16 + 1), language);
   if (info == nullptr) return std::nullopt;
   HGLOBAL loaded = ::LoadResource(nullptr, info);
