@@ -49,13 +49,13 @@ class KeyGuard {
 };
 
 // The system's description of a COM failure, as a message: trailing blanks, control characters
-// and full stops dropped; "OLE error XXXXXXXX" when the system has none.
+// and full stops dropped; "OLE error xxxxxxxx" (lower-case hexadecimal) when the system has none.
 Text OleErrorText(HResult hr) {
   Text text = CurrentOs().SystemErrorMessage(static_cast<std::uint32_t>(hr));
   while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
   if (text.empty()) {
     char code[32];
-    std::snprintf(code, sizeof code, "OLE error %.8X", static_cast<unsigned>(hr));
+    std::snprintf(code, sizeof code, "OLE error %.8x", static_cast<unsigned>(hr));
     text = platform::AsciiToText(code);
   }
   return text;

@@ -160,7 +160,7 @@ TEST_F(ShellLinksSimTest, CreateShortcutComFailures) {
       {static_cast<platform::HResult>(0x80040154u),
        u"Class not registered, ClassID: {00021401-0000-0000-C000-000000000046}"},
       {static_cast<platform::HResult>(0x800401F0u),
-       u"OLE error 800401F0, ClassID: {00021401-0000-0000-C000-000000000046}"},
+       u"OLE error 800401f0, ClassID: {00021401-0000-0000-C000-000000000046}"},
   };
   for (const auto& c : cases) {
     os_.FailCreateShellLink(c.hr);
