@@ -14,11 +14,27 @@
 #
 # The setup program itself comes from the target stp_setup_program (entry, wizard, Win32 backend).
 
+# The program part shared by every product: the Windows entry point over the wizard and its
+# libraries. An object library, so that wWinMain is linked whatever the link order.
+function(_stp_setup_program)
+  if(TARGET stp_setup_program)
+    return()
+  endif()
+  add_library(stp_setup_program OBJECT ${PROJECT_SOURCE_DIR}/startup/winmain.cpp)
+  target_include_directories(stp_setup_program PUBLIC ${PROJECT_SOURCE_DIR})
+  foreach(lib stp_startup stp_wizard stp_shell stp_package stp_crypt stp_ui stp_platform)
+    if(TARGET ${lib})
+      target_link_libraries(stp_setup_program PUBLIC ${lib})
+    endif()
+  endforeach()
+endfunction()
+
 set(STPTOOL "" CACHE FILEPATH "Native stptool that packs the payloads of setup executables")
 set(_stp_setup_default_manifest ${CMAKE_CURRENT_LIST_DIR}/../products/setup.manifest)
 
 function(add_setup_executable target product_dir)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "MANIFEST" "PAYLOAD_TARGETS")
+  _stp_setup_program()
   get_filename_component(product_dir "${product_dir}" ABSOLUTE)
   if(NOT arg_MANIFEST)
     set(arg_MANIFEST ${_stp_setup_default_manifest})
