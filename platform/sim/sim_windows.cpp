@@ -670,7 +670,8 @@ bool SimWindows::DeleteFile(const Text& path) {
   auto link = fs::symlink_status(r->host, ec);
   if (!fs::exists(link)) return Fail(MissingCode(r->host));
   // A folder, or a symbolic link to one, cannot be deleted as a file.
-  if (fs::is_directory(link) || (fs::is_symlink(link) && fs::is_directory(fs::status(r->host, ec)))) {
+  if (fs::is_directory(link) ||
+      (fs::is_symlink(link) && fs::is_directory(fs::status(r->host, ec)))) {
     return Fail(kErrorAccessDenied);
   }
   // Windows refuses to delete a file that is still open (opened without delete sharing).

@@ -108,9 +108,10 @@ class SimWindows : public Os {
   // "StpSimShellLink 1", then the target path and the working directory, UTF-8); Load refuses any
   // other file. Resolve succeeds for a loaded or filled link (it does not search for a moved
   // target). Calls are recorded.
-  void FailCreateShellLink(HResult hr) { create_link_failure_ = hr; }
+  // nullopt ends a failure set before.
+  void FailCreateShellLink(std::optional<HResult> hr) { create_link_failure_ = hr; }
   void FailShellLinkInterface(const Guid& iid) { failing_interfaces_.push_back(iid); }
-  void FailShellLinkResolve(HResult hr) { resolve_failure_ = hr; }
+  void FailShellLinkResolve(std::optional<HResult> hr) { resolve_failure_ = hr; }
   struct ShellLinkLog {
     struct Create {
       std::uint32_t context;
