@@ -238,6 +238,7 @@ void ExtractPackage(const Text& package_path, const Text& target_dir, const Text
       }
     }
     // Checked before any folder or file of the row is made, so nothing lands outside target_dir.
+    if (!IsPlainFileName(name)) throw EFormatError(RowText(u"Not a file name", i, name_cell));
     if (!system && !StaysInside(flat ? name : dest + name)) {
       throw EFormatError(RowText(u"Path leaves the target folder", i, dest + name_cell));
     }
@@ -251,9 +252,6 @@ void ExtractPackage(const Text& package_path, const Text& target_dir, const Text
       continue;
     }
 
-    if (!IsPlainFileName(name)) {
-      throw EFormatError(RowText(u"Not a file name", i, name_cell));
-    }
     const Text path = folder + name;
     {
       std::unique_ptr<platform::File> out = os.CreateFileForWrite(path);

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Package benchmarks (not part of the tests).
+#   (a) memory: extract a package holding one 1 GiB compressible file and one 256 MiB random file;
+#       /usr/bin/time -v gives the peak resident size of `stptool extract`.
+#   (b) speed: `stptool extract` of the 300 MB payload of gen_payload.py against package_baseline
+#       (plain reads, zlib inflate, plain writes) in the same run, alternating, median of 5.
+# usage: bench/package/run.sh [memory|speed|all]   (work files go to $BENCH_DIR, default build/bench-package)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+what=${1:-all}
+build=build/bench
+work=${BENCH_DIR:-build/bench-package}
+payload_script=${PAYLOAD_SCRIPT:-/work/shared/bench/gen_payload.py}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSTP_BENCH=ON -DSTP_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target stptool package_baseline >/dev/null
+stptool=$PWD/$build/tools/stptool
+baseline=$(find "$PWD/$build" -name package_baseline -type f -perm -u+x | head -n1)
+mkdir -p "$work"
+
+if [[ $what == memory || $what == all ]]; then
+  echo "== memory: 1 GiB compressible + 256 MiB random"
+  src=$work/mem-src
+  if [[ ! -f $src/random.bin ]]; then
+    rm -rf "$src" && mkdir -p "$src"
+    # Compressible: a 1 MiB block of text lines repeated 1024 times.
+    python3 - "$src/text.txt" <<'PY'
+import random, sys
+rng = random.Random(1)
+words = ["setup", "package", "member", "zlib", "row", "folder", "file", "tail", "stream"]
+block = "".join(" ".join(rng.choice(words) for _ in range(12)) + "\r\n" for _ in range(20000))
+block = (block.encode() * 20)[:1 << 20]
+with open(sys.argv[1], "wb") as f:
+    for _ in range(1024):
+        f.write(block)
+PY
+    head -c $((256 << 20)) /dev/urandom >"$src/random.bin"
+  fi
+  "$stptool" pack "$work/mem.stp" "$src" --level 6
+  rm -rf "$work/mem-out"
+  /usr/bin/time -v "$stptool" extract "$work/mem.stp" "$work/mem-out" --quiet 2>"$work/mem-time.txt"
+  grep -E 'Maximum resident set size|Elapsed' "$work/mem-time.txt"
+  cmp "$src/text.txt" "$work/mem-out/text.txt" && cmp "$src/random.bin" "$work/mem-out/random.bin"
+  echo "output identical to the source"
+  rm -rf "$work/mem-out"
+fi
+
+if [[ $what == speed || $what == all ]]; then
+  echo "== speed: 300 MB payload, stptool extract vs baseline, median of 5"
+  if [[ ! -d $work/large ]]; then python3 "$payload_script" large "$work/large" >/dev/null; fi
+  "$stptool" pack "$work/large.stp" "$work/large" --level 6
+  run() {  # prints the wall time in seconds of one run
+    local out=$1; shift
+    rm -rf "$out"; sync
+    local t0 t1
+    t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N)
+    awk -v a="$t1" -v b="$t0" 'BEGIN { printf "%.3f", a - b }'
+  }
+  tool_times=(); base_times=()
+  for i in 1 2 3 4 5; do
+    base_times+=("$(run "$work/out-base" "$baseline" "$work/large.stp" "$work/out-base")")
+    tool_times+=("$(run "$work/out-tool" "$stptool" extract "$work/large.stp" "$work/out-tool" --quiet)")
+  done
+  diff -r "$work/large" "$work/out-tool" >/dev/null && echo "stptool output identical to the payload"
+  median() { printf '%s\n' "$@" | sort -g | sed -n 3p; }
+  tm=$(median "${tool_times[@]}"); bm=$(median "${base_times[@]}")
+  echo "baseline runs: ${base_times[*]}"
+  echo "stptool  runs: ${tool_times[*]}"
+  awk -v t="$tm" -v b="$bm" 'BEGIN { printf "median baseline %.3f s, stptool %.3f s, ratio %.3f\n", b, t, t / b }'
+  rm -rf "$work/out-base" "$work/out-tool"
+fi

@@ -1,0 +1,407 @@
+// ExtractPackage over the simulated Windows: round trips, destinations, progress, failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "package/extract.h"
+#include "package/package_format.h"
+#include "platform/errors.h"
+#include "platform/fs_util.h"
+#include "platform/text.h"
+#include "tests/package/package_fixture.h"
+
+namespace pkgtest {
+namespace {
+
+using package::ManifestRow;
+using package::PackageWriter;
+using package::PackOptions;
+using package::TailShape;
+using platform::AsciiToText;
+
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+Text Num(size_t n) { return AsciiToText(std::to_string(n)); }
+
+// A manifest row text for a member: "folder,name,C,U".
+Text Row(const Text& folder, const Text& name, const std::string& member, size_t size) {
+  return folder + u"," + name + u"," + Num(member.size()) + u"," + Num(size);
+}
+
+class ExtractTest : public PackageTest {
+ protected:
+  // Packs host files of `tree` (written under C:\src\) with the library writer.
+  void PackTree(const Tree& tree, const PackOptions& options) {
+    std::unique_ptr<platform::File> out = os_.CreateFileForWrite(kPackage);
+    ASSERT_TRUE(out);
+    PackageWriter writer(std::move(out), options);
+    for (const auto& [rel, content] : tree) {
+      Text path = platform::Utf8ToText(rel);
+      for (char16_t& c : path) c = c == u'/' ? u'\\' : c;
+      WriteFile(u"C:\\src\\" + path, content);
+      ManifestRow row;
+      row.folder = platform::FolderPart(path);
+      row.name = platform::LastComponent(path);
+      auto source = os_.OpenFileForRead(u"C:\\src\\" + path);
+      ASSERT_TRUE(source);
+      writer.AddFile(row, *source);
+    }
+    writer.Finish();
+  }
+};
+
+const Tree& MixedTree() {
+  static const Tree tree = [] {
+    Tree t = {
+        {"empty.txt", ""},
+        {"tiny.bin", "x"},
+        {"big/compressible.txt", Pattern(3'000'000, 1, true)},
+        {"big/noise.bin", Pattern(2'500'000, 2, false)},
+        {"names/a,b c.txt", "comma"},
+        {"names/Grüße 文件.dll", "non-ASCII"},
+        {"deep/er/still/deeper/leaf.dat", Pattern(70'000, 3, true)},
+    };
+    std::sort(t.begin(), t.end());
+    return t;
+  }();
+  return tree;
+}
+
+TEST_F(ExtractTest, MixedTreeRoundTripsByteForByte) {
+  PackTree(MixedTree(), PackOptions{});
+  Extract();
+  EXPECT_EQ(TreeOf(kTarget), MixedTree());
+  ASSERT_EQ(progress_.size(), MixedTree().size());
+  EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+  EXPECT_EQ(progress_.back(), 100);
+  // The package is closed afterwards: the simulated Windows refuses to delete an open file.
+  EXPECT_TRUE(os_.DeleteFile(kPackage));
+}
+
+TEST_F(ExtractTest, EveryCipherAndDigestWithAPassword) {
+  const Tree tree = {{"a.txt", "alpha"}, {"sub/b,c.txt", Pattern(5000, 9, true)}};
+  for (int cipher = 0; cipher < 9; ++cipher) {
+    for (int digest = 0; digest < 5; ++digest) {
+      SCOPED_TRACE(testing::Message() << "cipher " << cipher << " digest " << digest);
+      PackOptions options;
+      options.cipher = cipher;
+      options.digest = digest;
+      options.password = u"pässword";
+      PackTree(tree, options);
+      std::filesystem::remove_all(HostPath(kTarget));
+      Extract(u"pässword");
+      EXPECT_EQ(TreeOf(kTarget), tree);
+    }
+  }
+  // The wrong password yields a text that is no manifest: nothing is written.
+  std::filesystem::remove_all(HostPath(kTarget));
+  EXPECT_THROW(Extract(u"wrong"), platform::Exception);
+  EXPECT_TRUE(TreeOf(kTarget).empty());
+}
+
+TEST_F(ExtractTest, EveryTailShape) {
+  const std::string member = Deflate("payload");
+  for (TailShape shape : package::kAllTailShapes) {
+    SCOPED_TRACE(package::TailLength(shape));
+    WritePackage({member, u"##" + Row(u"", u"f.txt", member, 7), shape});
+    Extract();
+    EXPECT_EQ(ReadFile(kTarget + u"f.txt"), "payload");
+  }
+}
+
+TEST_F(ExtractTest, HeaderOnlyManifestWritesNothingAndReportsNothing) {
+  for (const Text& manifest : {Text(u"#p#"), Text(u"##")}) {
+    WritePackage({"", manifest});
+    Extract();
+    EXPECT_TRUE(progress_.empty());
+    EXPECT_TRUE(TreeOf(kTarget).empty());
+  }
+}
+
+TEST_F(ExtractTest, PropertyHeaderIsSkipped) {
+  const std::string m = Deflate("data");
+  WritePackage({m, u"#Product,7,x#" + Row(u"", u"a.txt", m, 4)});
+  Extract();
+  EXPECT_EQ(ReadFile(kTarget + u"a.txt"), "data");
+}
+
+TEST_F(ExtractTest, ProgressRoundsHalvesToEven) {
+  // Sizes 1, 2, 2, 3 of a total of 8: 12.5, 37.5, 62.5, 100.
+  std::string members;
+  Text manifest;
+  int n = 0;
+  for (const char* content : {"a", "bb", "cc", "ddd"}) {
+    const std::string m = Deflate(content);
+    members += m;
+    if (n) manifest += u"|";
+    manifest += Row(u"", u"f" + Num(n++), m, std::string(content).size());
+  }
+  WritePackage({members, manifest});
+  Extract();
+  EXPECT_EQ(progress_, (std::vector<std::int32_t>{12, 38, 62, 100}));
+
+  EXPECT_EQ(package::ProgressPercent(0, 0), 100);
+  EXPECT_EQ(package::ProgressPercent(1, 200), 0);   // 0.5 -> 0
+  EXPECT_EQ(package::ProgressPercent(3, 200), 2);   // 1.5 -> 2
+  EXPECT_EQ(package::ProgressPercent(2, 3), 67);
+}
+
+TEST_F(ExtractTest, EmptyFilesReportOneHundred) {
+  const std::string m = Deflate("");
+  WritePackage({m + m, Row(u"", u"a", m, 0) + u"|" + Row(u"", u"b", m, 0)});
+  Extract();
+  EXPECT_EQ(progress_, (std::vector<std::int32_t>{100, 100}));
+}
+
+TEST_F(ExtractTest, Destinations) {
+  const std::string m = Deflate("content");
+  struct Case {
+    Text folder_cell;
+    Text name_cell;
+    Text expected;  // where the file lands
+  } cases[] = {
+      {u"", u"plain.txt", kTarget + u"plain.txt"},
+      {u"sub\\", u"s.txt", kTarget + u"sub\\s.txt"},
+      {u"sub", u"joined.txt", kTarget + u"subjoined.txt"},  // joined with nothing between
+      {u"", u"dir\\last.dll", kTarget + u"last.dll"},       // last component only
+      {u"", u"c:drive.dll", kTarget + u"drive.dll"},
+      {u"sub\\..\\in\\", u"back.txt", kTarget + u"in\\back.txt"},
+      {u"$System$", u"s1.dll", kSystemDir + u"s1.dll"},
+      {u"$Third$", u"s2.dll", kSystemDir + u"s2.dll"},
+      {u"$third$", u"s3.dll", kSystemDir + u"s3.dll"},
+      {u"$System$sub\\", u"s4.dll", kSystemDir + u"sub\\s4.dll"},
+      {u"$System$", u"nested\\s5.dll", kSystemDir + u"s5.dll"},
+      // "System" is looked for case-sensitively, so these keep the text as the folder, which
+      // the simulated Windows takes relative to its current folder C:\cwd.
+      {u"$system$", u"s6.dll", u"C:\\cwd\\$system$s6.dll"},
+      {u"$SYSTEM$\\", u"s7.dll", u"C:\\cwd\\$SYSTEM$\\s7.dll"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::TextToUtf8(c.folder_cell + u" | " + c.name_cell));
+    WritePackage({m, Row(c.folder_cell, c.name_cell, m, 7)});
+    Extract();
+    EXPECT_EQ(ReadFile(c.expected), "content");
+  }
+}
+
+TEST_F(ExtractTest, ResolveSystemFolderRule) {
+  const Text sys = u"C:\\W\\";
+  EXPECT_EQ(package::ResolveSystemFolder(u"$SYSTEM$System", sys), u"C:\\W\\System");
+  EXPECT_EQ(package::ResolveSystemFolder(u"$System$$third$", sys), u"C:\\W\\$third$");
+  EXPECT_EQ(package::ResolveSystemFolder(u"$third$x\\$THIRD$", sys), u"C:\\W\\x\\C:\\W\\");
+  EXPECT_EQ(package::ResolveSystemFolder(u"$Other\\", sys), u"$Other\\");
+}
+
+TEST_F(ExtractTest, FlatRowsGoStraightIntoTheTarget) {
+  const std::string m = Deflate("flat");
+  for (const Text& folder : {Text(u"sub\\"), Text(u"$System$")}) {
+    WriteFile(kSystemDir + u"f.dll", "existing");  // no skip for flat rows
+    WritePackage({m, Row(folder, u"x\\f.dll", m, 4) + u",True"});
+    Extract();
+    EXPECT_EQ(ReadFile(kTarget + u"f.dll"), "flat");
+    EXPECT_EQ(ReadFile(kSystemDir + u"f.dll"), "existing");
+  }
+  // Cell 4 false or "0": the folder cell counts again.
+  WritePackage({m, Row(u"sub\\", u"g.dll", m, 4) + u",0"});
+  Extract();
+  EXPECT_EQ(ReadFile(kTarget + u"sub\\g.dll"), "flat");
+}
+
+TEST_F(ExtractTest, ExistingSystemFileIsSkippedAndItsMemberStepped) {
+  const std::string first = Deflate("new system file");
+  const std::string second = Deflate("second");
+  const std::string third = Deflate("third!");
+  WriteFile(kSystemDir + u"dir\\lib.dll", "old");  // folder + whole cell 1
+  WriteFile(kSystemDir + u"last.dll", "old last");
+  WritePackage({first + second + third,
+                Row(u"$System$", u"dir\\lib.dll", first, 15) + u"|" +
+                    Row(u"", u"second.txt", second, 6) + u"|" +
+                    Row(u"$Third$", u"last.dll", third, 6)});
+  Extract();
+  EXPECT_EQ(ReadFile(kSystemDir + u"dir\\lib.dll"), "old");
+  EXPECT_EQ(ReadFile(kSystemDir + u"lib.dll"), "<missing>");
+  EXPECT_EQ(ReadFile(kTarget + u"second.txt"), "second");
+  EXPECT_EQ(ReadFile(kSystemDir + u"last.dll"), "old last");
+  // Only the written row reports: (15 + 6) / 27, and nothing for the skipped last row.
+  EXPECT_EQ(progress_, (std::vector<std::int32_t>{78}));
+}
+
+TEST_F(ExtractTest, ExistingOrdinaryFileIsReplaced) {
+  WriteFile(kTarget + u"a.txt", "a much longer old content");
+  const std::string m = Deflate("new");
+  WritePackage({m, Row(u"", u"a.txt", m, 3)});
+  Extract();
+  EXPECT_EQ(ReadFile(kTarget + u"a.txt"), "new");
+}
+
+TEST_F(ExtractTest, ShortMemberIsPaddedWithZerosAndLongOneCut) {
+  const std::string m1 = Deflate("abc");
+  const std::string m2 = Deflate("abcdefgh");
+  const std::string m3 = "";  // no member bytes at all
+  WritePackage({m1 + m2 + m3, Row(u"", u"short", m1, 6) + u"|" + Row(u"", u"cut", m2, 4) +
+                                  u"|" + Row(u"", u"none", m3, 3)});
+  Extract();
+  EXPECT_EQ(ReadFile(kTarget + u"short"), std::string("abc\0\0\0", 6));
+  EXPECT_EQ(ReadFile(kTarget + u"cut"), "abcd");
+  EXPECT_EQ(ReadFile(kTarget + u"none"), std::string(3, '\0'));
+}
+
+TEST_F(ExtractTest, TruncatedStreamInputIsPadded) {
+  // The member's C cuts the stream short; what it held is written, then zeros up to U.
+  const std::string text = Pattern(600'000, 4, true);
+  const std::string full = Deflate(text, 1);
+  const std::string half = full.substr(0, full.size() / 2);
+  WritePackage({half, Row(u"", u"t", half, text.size())});
+  Extract();
+  const std::string out = ReadFile(kTarget + u"t");
+  ASSERT_EQ(out.size(), text.size());
+  const size_t good = out.find_last_not_of('\0') + 1;
+  EXPECT_GT(good, 0u);
+  EXPECT_EQ(out.substr(0, good), text.substr(0, good));
+}
+
+// The failure table: what is raised and what is left on disk.
+TEST_F(ExtractTest, FailureTable) {
+  const std::string a = Deflate("first");
+  const std::string b = Deflate(Pattern(800'000, 5, true));
+  std::string b_bad_check = b;
+  b_bad_check.back() ^= 0x55;  // Adler-32 wrong: found after every byte was written
+  std::string b_bad_data = b;
+  b_bad_data[1] = 0x00;  // header check fails at once
+  const Text ok_row = Row(u"", u"a.txt", a, 5);
+
+  enum Kind { kNone, kRead, kConvert, kRange, kFormat, kWrite };
+  struct Case {
+    const char* what;
+    std::string members;
+    Text manifest;
+    Kind raised;
+    std::string a_txt;  // content of a.txt afterwards
+    std::string b_txt;  // content of b.txt afterwards
+    std::function<void()> before;
+  };
+  const Case cases[] = {
+      {"length field not less than the size", "", u"", kNone, "<missing>", "<missing>",
+       [this] { WriteFile(kPackage, std::string("\xFF\xFF\xFF\x7F\x0A\x14\x02", 7)); }},
+      {"member runs past the end", a + b.substr(0, b.size() / 2),
+       ok_row + u"|" + Row(u"", u"b.txt", b, 800'000), kRead, "first", "", nullptr},
+      {"manifest that is no table", a, u"", kRange, "<missing>", "<missing>", nullptr},
+      {"row without cell 3", a, ok_row + u"|b.txt,1,2", kRange, "<missing>", "<missing>",
+       nullptr},
+      {"cell 3 not a number", a, ok_row + u"|,b.txt,1,2x", kConvert, "<missing>", "<missing>",
+       nullptr},
+      {"cell 2 not a number", a + b, ok_row + u"|,b.txt,lots,800000", kConvert, "first", "",
+       nullptr},
+      {"cell 4 not a boolean", a + b, ok_row + u"|" + Row(u"", u"b.txt", b, 800'000) + u",yes",
+       kConvert, "first", "<missing>", nullptr},
+      {"zlib rejects the header", a + b_bad_data,
+       ok_row + u"|" + Row(u"", u"b.txt", b_bad_data, 800'000), kFormat, "first", "", nullptr},
+      {"zlib rejects the checksum", a + b_bad_check,
+       ok_row + u"|" + Row(u"", u"b.txt", b_bad_check, 800'000), kFormat, "first", "", nullptr},
+      {"file cannot be created", a + b, ok_row + u"|" + Row(u"", u"b.txt", b, 800'000), kWrite,
+       "first", "<missing>",
+       [this] { std::filesystem::create_directories(HostPath(kTarget + u"b.txt")); }},
+      {"folder cannot be created", a + b, ok_row + u"|" + Row(u"blocked\\", u"b.txt", b, 800'000),
+       kWrite, "first", "<missing>",
+       [this] { WriteFile(kTarget + u"blocked", "a file"); }},
+      // Sizes that would make the reader seek back or read without bound.
+      {"negative cell 3", a, ok_row + u"|,b.txt,1,-5", kFormat, "<missing>", "<missing>",
+       nullptr},
+      {"negative cell 2", a + b, ok_row + u"|,b.txt,-100,800000", kFormat, "first", "", nullptr},
+      {"negative cell 2 on a skipped row", a + b,
+       ok_row + u"|$System$,skip.dll,-100,1|" + Row(u"", u"b.txt", b, 800'000), kFormat, "first",
+       "<missing>",
+       [this] { WriteFile(kSystemDir + u"skip.dll", "present"); }},
+      {"cell 2 past the end", a + b,
+       ok_row + u"|" + u",b.txt,2000000000,800000", kRead, "first", "", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(HostPath(kTarget));
+    if (!c.manifest.empty() || !c.members.empty()) WritePackage({c.members, c.manifest});
+    if (c.before) c.before();
+    try {
+      Extract();
+      EXPECT_EQ(c.raised, kNone);
+    } catch (const platform::EReadError&) {
+      EXPECT_EQ(c.raised, kRead);
+    } catch (const platform::EConvertError&) {
+      EXPECT_EQ(c.raised, kConvert);
+    } catch (const platform::ERangeError&) {
+      EXPECT_EQ(c.raised, kRange);
+    } catch (const platform::EFormatError&) {
+      EXPECT_EQ(c.raised, kFormat);
+    } catch (const platform::EWriteError&) {
+      EXPECT_EQ(c.raised, kWrite);
+    }
+    EXPECT_TRUE(FolderExists(kTarget));
+    EXPECT_EQ(ReadFile(kTarget + u"a.txt"), c.a_txt);
+    if (!std::filesystem::is_directory(HostPath(kTarget + u"b.txt"))) {
+      EXPECT_EQ(ReadFile(kTarget + u"b.txt"), c.b_txt);
+    }
+    EXPECT_TRUE(os_.DeleteFile(kPackage)) << "package left open";
+  }
+}
+
+TEST_F(ExtractTest, MissingPackageIsAReadErrorAfterTheTargetIsMade) {
+  EXPECT_THROW(package::ExtractPackage(u"C:\\setup\\none.stp", u"C:\\made\\by\\it\\", Text(), {}),
+               platform::EReadError);
+  EXPECT_TRUE(FolderExists(u"C:\\made\\by\\it\\"));
+}
+
+TEST_F(ExtractTest, NegativeLengthFieldIsAnError) {
+  WriteFile(kPackage, std::string("members\xF0\xFF\xFF\xFF\x0A\x14\x02", 14));
+  EXPECT_THROW(Extract(), platform::EFormatError);
+}
+
+// Rows whose path would climb out of the target folder are refused before anything of the row
+// is made; earlier rows are written as usual.
+TEST_F(ExtractTest, PathsLeavingTheTargetAreRefused) {
+  const std::string a = Deflate("first");
+  const std::string m = Deflate("evil");
+  struct Case {
+    Text folder;
+    Text name;
+  } cases[] = {
+      {u"..\\", u"evil.txt"},
+      {u"sub\\..\\..\\", u"evil.txt"},
+      {u"../", u"evil.txt"},
+      {u"", u"../evil.txt"},         // "/" is no separator for the last-component rule
+      {u"sub\\", u"a/../../../evil.txt"},
+      {u"...\\", u"evil.txt"},       // Windows drops trailing dots: "..." is ".."
+      {u"sub\\", u".."},             // names a folder, not a file
+      {u"", u"dir\\"},               // empty last component
+      {u"..\\", u"evil.txt,-1"},     // flat rows are checked too (name only; folder ignored)
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::TextToUtf8(c.folder + u" | " + c.name));
+    std::filesystem::remove_all(root_ / "App");
+    const bool flat = c.name.ends_with(u",-1");
+    const Text row = flat ? c.folder + u",x\\evil.txt,"+ Num(m.size()) + u",4,-1"
+                          : Row(c.folder, c.name, m, 4);
+    WritePackage({a + m, Row(u"", u"a.txt", a, 5) + u"|" + row});
+    if (flat) {
+      Extract();  // the folder cell is ignored, so this one is fine
+      EXPECT_EQ(ReadFile(kTarget + u"evil.txt"), "evil");
+      continue;
+    }
+    EXPECT_THROW(Extract(), platform::EFormatError);
+    EXPECT_EQ(ReadFile(kTarget + u"a.txt"), "first");
+    EXPECT_EQ(ReadFile(u"C:\\evil.txt"), "<missing>");
+    EXPECT_EQ(ReadFile(u"C:\\App\\evil.txt"), "<missing>");
+    EXPECT_FALSE(FolderExists(kTarget + u"sub\\"));
+  }
+
+  EXPECT_TRUE(package::StaysInside(u"a\\..\\b\\.\\c"));
+  EXPECT_FALSE(package::StaysInside(u"a\\..\\..\\b"));
+  EXPECT_FALSE(package::StaysInside(u".. \\x"));
+  EXPECT_TRUE(package::IsPlainFileName(u"a..b"));
+  EXPECT_FALSE(package::IsPlainFileName(u"."));
+}
+
+}  // namespace
+}  // namespace pkgtest
