@@ -174,35 +174,39 @@ void Control::Realign() {
     // Copy: laying a child out can realign its own children, never this list.
     const std::vector<Control*> children = children_;
     for (Control* child : children) {
-      if (child->align_ != pass || !child->visible_) continue;
-      const int w = std::max(0, std::min(child->designed_.width, area.width));
-      const int h = std::max(0, std::min(child->designed_.height, area.height));
+      if (child->align_ != pass) continue;
+      const int w = std::max(0, child->designed_.width);
+      const int h = std::max(0, child->designed_.height);
+      // A hidden control takes no room but is sized for where it would go, so that its own
+      // children are laid out before it shows.
+      const Rect keep = area;
       Rect r;
       switch (pass) {
         case Align::kTop:
-          r = {area.left, area.top, area.width, h};
+          r = {area.left, area.top, std::max(0, area.width), h};
           area.top += h;
           area.height -= h;
           break;
         case Align::kBottom:
-          r = {area.left, area.top + area.height - h, area.width, h};
+          r = {area.left, area.top + area.height - h, std::max(0, area.width), h};
           area.height -= h;
           break;
         case Align::kLeft:
-          r = {area.left, area.top, w, area.height};
+          r = {area.left, area.top, w, std::max(0, area.height)};
           area.left += w;
           area.width -= w;
           break;
         case Align::kRight:
-          r = {area.left + area.width - w, area.top, w, area.height};
+          r = {area.left + area.width - w, area.top, w, std::max(0, area.height)};
           area.width -= w;
           break;
         case Align::kClient:
-          r = area;
+          r = {area.left, area.top, std::max(0, area.width), std::max(0, area.height)};
           break;
         case Align::kNone:
           break;
       }
+      if (!child->visible_) area = keep;
       child->ApplyBounds(r);
     }
   }
