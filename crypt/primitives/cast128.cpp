@@ -114,6 +114,7 @@ void Cast128::DecryptBlock(const uint8_t* in, uint8_t* out) const {
 void Cast128::Wipe() {
   SecureWipe(km_, sizeof km_);
   SecureWipe(kr_, sizeof kr_);
+  rounds_ = 0;  // the round count tells the key length; SetKey sets it again
 }
 
 }  // namespace tvcrypt::prim
