@@ -159,17 +159,18 @@ Text FormatByteSize(std::int64_t bytes) {
   x = x > 100 ? std::nearbyint(x) : std::nearbyint(x * 10) / 10;
   char number[32];
   std::snprintf(number, sizeof number, "%.15g", x);
-  Text separator = CurrentOs().LocaleDecimalSeparator();
-  if (separator.empty()) separator = u".";
+  const Text separator = CurrentOs().LocaleDecimalSeparator();
   Text out;
   for (const char* p = number; *p != '\0'; ++p) {
-    if (*p == '.') {
-      out += separator;
+    if (*p != '.') {
+      out.push_back(static_cast<char16_t>(*p));
+    } else if (separator.empty()) {
+      out.push_back(u'.');
     } else {
-      out += static_cast<char16_t>(*p);
+      out += separator;
     }
   }
-  out += platform::AsciiToText(gb ? " GB" : " MB");
+  out += gb ? u" GB" : u" MB";
   return out;
 }
 
