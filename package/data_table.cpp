@@ -1,6 +1,7 @@
 #include "package/data_table.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 #include "platform/text.h"
@@ -413,7 +414,7 @@ void TDataTable::Clear() {
 }
 
 TRow& TDataTable::AddItem(std::unique_ptr<TRow> row) {
-  if (row == nullptr) throw ERangeError(u"No row to add");
+  if (row == nullptr) throw std::invalid_argument("TDataTable::AddItem: no row");
   TRow* added = row.get();
   BeginUpdate();
   WithUpdate(
@@ -599,7 +600,7 @@ const TDataTable& TDataTables::Items(std::int32_t index) const {
 }
 
 TDataTable& TDataTables::AddItem(std::unique_ptr<TDataTable> table) {
-  if (table == nullptr) throw ERangeError(u"No table to add");
+  if (table == nullptr) throw std::invalid_argument("TDataTables::AddItem: no table");
   TDataTable* added = table.get();
   BeginUpdate();
   WithUpdate(

@@ -250,6 +250,7 @@ class TDataTable : public TPersistent {
   // Removes all rows; reports cmTableClear when there were any. Row ids restart at 1 then.
   void Clear();
   // Appends the row itself; it gets this table as parent and the next row id. Reports cmRowAdd.
+  // A null row is a caller error (std::invalid_argument).
   TRow& AddItem(std::unique_ptr<TRow> row);
   // Appends a copy of the row (cells' stored texts only). Reports cmRowAdd.
   TRow& AddItem(const TRow& row);
