@@ -1,0 +1,98 @@
+// stptool encrypt: makes a cipher envelope of a UTF-8 text, such as a package manifest.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "crypt/crypt_utils.h"
+#include "platform/host.h"
+#include "platform/text.h"
+#include "tools/stptool/command.h"
+
+namespace stptool {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: stptool encrypt --cipher N --digest N [--password TEXT] [--codepage N] FILE\n"
+    "\n"
+    "Reads the UTF-8 text in FILE and writes a cipher envelope of it to standard output, one\n"
+    "byte per character through the ANSI code page (the form setup.exe reads). The salt and\n"
+    "initialisation vector are random printable ASCII characters.\n"
+    "\n"
+    "options:\n"
+    "  --cipher N       0 Blowfish, 1 CAST-128, 2 CAST-256, 3 DES, 4 triple DES, 5 Rijndael,\n"
+    "                   6 RC4, 7 Twofish, 8 IDEA\n"
+    "  --digest N       the digest that makes the key: 0 HAVAL, 1 MD5, 2 SHA-1, 3 SHA-256,\n"
+    "                   4 SHA-512\n"
+    "  --password TEXT  password (default: empty; setup.exe opens only envelopes made without)\n"
+    "  --codepage N     the ANSI code page of the output: 1252 (default) or 936\n"
+    "\n"
+    "exit status: 0 on success, 1 when FILE cannot be read, 2 for a usage error.\n";
+
+bool ReadFile(platform::Os& os, const std::string& host_path, std::string* bytes) {
+  auto file = os.OpenFileForRead(platform::HostPathToOsPath(host_path));
+  if (!file) return false;
+  bytes->clear();
+  char buffer[65536];
+  for (;;) {
+    std::uint32_t got = 0;
+    if (!file->Read(buffer, sizeof buffer, &got)) return false;
+    if (got == 0) return true;
+    bytes->append(buffer, got);
+  }
+}
+
+bool ParseNumber(const std::string& text, long lo, long hi, long* value) {
+  char* end = nullptr;
+  *value = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0' && *value >= lo && *value <= hi;
+}
+
+int Run(const std::vector<std::string>& args) {
+  std::string cipher_arg, digest_arg, password, code_page = "1252", path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (TakeOption(args, i, "cipher", &cipher_arg) || TakeOption(args, i, "digest", &digest_arg) ||
+        TakeOption(args, i, "password", &password) || TakeOption(args, i, "codepage", &code_page)) {
+      continue;
+    }
+    if (args[i].rfind("--", 0) == 0 || !path.empty()) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    path = args[i];
+  }
+  long cipher = 0, digest = 0, cp = 0;
+  if (path.empty() || !ParseNumber(cipher_arg, 0, tvcrypt::kCipherCount - 1, &cipher) ||
+      !ParseNumber(digest_arg, 0, tvcrypt::kDigestCount - 1, &digest) ||
+      !ParseNumber(code_page, 1, 65535, &cp)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  auto os = platform::CreateHostOs(static_cast<std::uint32_t>(cp));
+  platform::ScopedOs scope(*os);
+  std::string utf8;
+  if (!ReadFile(*os, path, &utf8)) {
+    std::fprintf(stderr, "stptool encrypt: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  const platform::Text envelope =
+      tvcrypt::EncryptEnvelope(platform::Utf8ToText(utf8), static_cast<int>(cipher),
+                               static_cast<int>(digest), platform::Utf8ToText(password));
+  const std::string bytes = os->WideToAnsi(envelope);
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+const bool registered = RegisterCommand({"encrypt", "make a cipher envelope of a text", kUsage, Run});
+
+}  // namespace
+}  // namespace stptool
