@@ -18,7 +18,8 @@ fi
 
 echo "-- product binaries (build/win)"
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-win32.cmake \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DSTP_TESTS=OFF -DSTPTOOL="$stptool" >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_EXE_LINKER_FLAGS_MINSIZEREL=-s -DSTP_TESTS=OFF \
+  -DSTPTOOL="$stptool" >/dev/null
 cmake --build build/win -j"$jobs"
 mapfile -t products < <(find build/win -name '*.exe' -not -path '*/CMakeFiles/*' | sort)
 scripts/check-xp-imports "${products[@]}"
@@ -102,6 +103,21 @@ for lnk in "$WINEPREFIX"/drive_c/stp-lnk/*.lnk; do
 done
 if ((links == 0)); then
   echo "no shortcuts were left for lnkinfo"
+  failed=1
+fi
+
+echo "-- stptool.exe packs and extracts names outside the ANSI code page"
+smoke=$STP_WINE_DIR/stptool-smoke
+mkdir -p "$smoke/in/子目录"
+printf 'hello\n' >"$smoke/in/a.txt"
+printf 'world\n' >"$smoke/in/子目录/安装.txt"
+if (cd "$smoke" &&
+  wine_env_run "$STP_WINE_DIR/logs/stptool-pack" "$root/build/win/tools/stptool.exe" pack 包.stp in &&
+  wine_env_run "$STP_WINE_DIR/logs/stptool-extract" "$root/build/win/tools/stptool.exe" \
+    extract 包.stp out) && diff -r "$smoke/in" "$smoke/out"; then
+  echo "stptool.exe round trip: identical"
+else
+  echo "stptool.exe round trip failed (logs in $STP_WINE_DIR/logs/stptool-*)"
   failed=1
 fi
 
