@@ -12,7 +12,8 @@
 //   bar's range); later calls carry only changes. A backend may therefore create the native window
 //   hidden and with default attributes. Text, checks and pictures are sent when first set.
 // - Bounds are absolute pixels relative to the parent's client area (for a group box: to its
-//   top-left corner, as Windows places the children of a group box). Alignment is resolved here;
+//   top-left corner, as Windows places the children of a group box). Alignment is resolved here
+//   (a hidden aligned control takes no room, so the shown page of a stack sits at the top);
 //   the backend never computes positions, except that a form with Style::screen_center is centred
 //   on the screen when it is first shown (its left/top are then ignored) and a control with
 //   Style::auto_size is sized to its text (its width/height are then ignored).
