@@ -21,7 +21,9 @@ cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-win32.cma
   -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_EXE_LINKER_FLAGS_MINSIZEREL=-s -DSTP_TESTS=OFF \
   -DSTPTOOL="$stptool" >/dev/null
 cmake --build build/win -j"$jobs"
-mapfile -t products < <(find build/win -name '*.exe' -not -path '*/CMakeFiles/*' | sort)
+# The executables the build links (payload folders hold copies and product data files).
+mapfile -t products < <(find build/win -name '*.exe' -not -path '*/CMakeFiles/*' \
+  -not -path '*/payload/*' | sort)
 scripts/check-xp-imports "${products[@]}"
 for exe in "${products[@]}"; do
   printf '%10d bytes  %s\n' "$(stat -c %s "$exe")" "$exe"
