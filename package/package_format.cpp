@@ -65,23 +65,11 @@ int TailLength(TailShape shape) {
 std::vector<std::uint8_t> MakeTail(TailShape shape) {
   const bool long_separator = shape == TailShape::kTail22 || shape == TailShape::kTail29;
   const bool long_tag = shape == TailShape::kTail10 || shape == TailShape::kTail29;
-  std::vector<std::uint8_t> tail;
-  if (long_separator) {
-    // Any 20 bytes whose last one is not a line feed.
-    static constexpr char kSeparator[] = "====================";
-    tail.insert(tail.end(), kSeparator, kSeparator + kLongSeparator);
-  } else {
-    tail.push_back(kLineFeed);
-  }
-  if (long_tag) {
-    // Its second-to-last byte must not be 0x14.
-    static constexpr char kTag[] = "STPKG-v1\x02";
-    tail.insert(tail.end(), kTag, kTag + kLongTag);
-  } else {
-    tail.push_back(kShortTagMark);
-    tail.push_back(0x02);
-  }
-  return tail;
+  // A long separator is any 20 bytes whose last one is not a line feed; a long tag any 9 bytes
+  // whose second-to-last one is not 0x14.
+  std::string tail = long_separator ? std::string(kLongSeparator, '=') : std::string(1, '\n');
+  tail += long_tag ? std::string("STPKG-v1\x02", kLongTag) : std::string("\x14\x02", kShortTag);
+  return std::vector<std::uint8_t>(tail.begin(), tail.end());
 }
 
 ManifestLocation LocateManifest(platform::File& file) {
@@ -144,7 +132,11 @@ std::string CheckManifestRow(const ManifestRow& row) {
 }
 
 Text FormatManifestText(const std::vector<ManifestRow>& rows, TextView name) {
-  Text text = u"#" + Text(name) + u"," + AsciiToText(std::to_string(rows.size())) + u"#";
+  Text text(1, u'#');
+  text.append(name);
+  text += u',';
+  text += AsciiToText(std::to_string(rows.size()));
+  text += u'#';
   for (size_t i = 0; i < rows.size(); ++i) {
     const ManifestRow& row = rows[i];
     if (i > 0) text += u'|';

@@ -1,0 +1,99 @@
+// stptool extract: unpacks a setup package with the same code the setup program runs.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "package/extract.h"
+#include "platform/host.h"
+#include "platform/os.h"
+#include "platform/text.h"
+#include "tools/stptool/command.h"
+
+namespace stptool {
+namespace {
+
+using platform::Text;
+
+const char kUsage[] =
+    "usage: stptool extract PACKAGE TARGETDIR [--password TEXT] [--quiet] [--codepage N]\n"
+    "\n"
+    "Unpacks every file of PACKAGE into TARGETDIR (created when missing), exactly as the setup\n"
+    "program does: rows whose folder begins with \"$System$\" or \"$Third$\" go to the system\n"
+    "folder of the OS the tool runs on (on Linux, the simulated one) and are skipped when they\n"
+    "exist there. The percentage done is shown on stderr. On any failure a message is printed\n"
+    "and the exit code is 1; files written before the failure stay.\n"
+    "\n"
+    "options:\n"
+    "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
+    "  --quiet           no progress display\n"
+    "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n";
+
+int Run(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  Text password;
+  bool quiet = false;
+  int code_page = 1252;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string v;
+    if (TakeOption(args, i, "password", &v)) {
+      password = platform::Utf8ToText(v);
+    } else if (TakeOption(args, i, "codepage", &v)) {
+      code_page = std::atoi(v.c_str());
+      if (code_page <= 0) throw std::invalid_argument("bad --codepage " + v);
+    } else if (args[i] == "--quiet" || args[i] == "-q") {
+      quiet = true;
+    } else if (args[i].rfind("--", 0) == 0) {
+      throw std::invalid_argument("unknown or incomplete option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) throw std::invalid_argument("wrong number of arguments");
+
+  std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
+  platform::ScopedOs scope(*os);
+  const Text package_path = platform::HostPathToOsPath(positional[0]);
+  Text target = platform::HostPathToOsPath(positional[1]);
+  if (target.empty() || target.back() != u'\\') target += u'\\';
+
+  package::ProgressCallback progress;
+  int shown = -1;
+  if (!quiet) {
+    progress = [&shown](std::int32_t percent) {
+      if (percent == shown) return;
+      shown = percent;
+      std::fprintf(stderr, "\rextracting: %3d%%", static_cast<int>(percent));
+      std::fflush(stderr);
+    };
+  }
+  try {
+    package::ExtractPackage(package_path, target, password, progress);
+  } catch (...) {
+    if (shown >= 0) std::fputc('\n', stderr);
+    throw;
+  }
+  if (shown >= 0) std::fputc('\n', stderr);
+  return 0;
+}
+
+int RunChecked(const std::vector<std::string>& args) {
+  try {
+    return Run(args);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "stptool extract: %s\n\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "stptool extract: %s\n", e.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterCommand({"extract", "unpack a package into a folder", kUsage, RunChecked});
+
+}  // namespace
+}  // namespace stptool

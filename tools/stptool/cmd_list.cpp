@@ -1,0 +1,132 @@
+// stptool list: shows the manifest of a setup package.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "crypt/crypt_utils.h"
+#include "package/data_table.h"
+#include "package/package_format.h"
+#include "platform/errors.h"
+#include "platform/host.h"
+#include "platform/os.h"
+#include "platform/text.h"
+#include "tools/stptool/command.h"
+
+namespace stptool {
+namespace {
+
+using platform::Text;
+
+const char kUsage[] =
+    "usage: stptool list PACKAGE [--password TEXT] [--codepage N]\n"
+    "\n"
+    "Decrypts the manifest of PACKAGE and prints it, TAB-separated: the property header when the\n"
+    "manifest has one (a line beginning with \"properties\"), a header line, then one line per\n"
+    "row: folder, file name (with \",\" and \"|\" restored), compressed size, uncompressed size\n"
+    "and the flat flag (1 when the row unpacks straight into the target folder). A cell that is\n"
+    "not what its column needs is printed as stored, followed by \"?\".\n"
+    "\n"
+    "options:\n"
+    "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
+    "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n";
+
+std::string Utf8(const Text& t) { return platform::TextToUtf8(t); }
+
+std::string NumberCell(tvdata::TRow& row, int column) {
+  if (column >= row.ItemCount()) return "?";
+  tvdata::TCell& cell = row.Items(column);
+  try {
+    return std::to_string(cell.Value());
+  } catch (const platform::EConvertError&) {
+    return Utf8(cell.StoredText()) + "?";
+  }
+}
+
+std::string FlatCell(tvdata::TRow& row) {
+  if (row.ItemCount() <= package::kColFlat) return "0";
+  tvdata::TCell& cell = row.Items(package::kColFlat);
+  try {
+    return cell.AsBool() ? "1" : "0";
+  } catch (const platform::EConvertError&) {
+    return Utf8(cell.StoredText()) + "?";
+  }
+}
+
+int Run(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  Text password;
+  int code_page = 1252;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string v;
+    if (TakeOption(args, i, "password", &v)) {
+      password = platform::Utf8ToText(v);
+    } else if (TakeOption(args, i, "codepage", &v)) {
+      code_page = std::atoi(v.c_str());
+      if (code_page <= 0) throw std::invalid_argument("bad --codepage " + v);
+    } else if (args[i].rfind("--", 0) == 0) {
+      throw std::invalid_argument("unknown or incomplete option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 1) throw std::invalid_argument("wrong number of arguments");
+
+  std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
+  platform::ScopedOs scope(*os);
+  const Text path = platform::HostPathToOsPath(positional[0]);
+  std::unique_ptr<platform::File> file = os->OpenFileForRead(path);
+  if (!file) throw platform::EReadError(u"Cannot open " + path);
+  const package::ManifestLocation location = package::LocateManifest(*file);
+  if (location.empty) {
+    std::fprintf(stderr, "stptool list: the length field says the package is empty\n");
+    return 0;
+  }
+  const Text plain = tvcrypt::DecryptEnvelope(
+      os->AnsiToWide(package::ReadManifestBytes(*file, location)), password);
+  if (plain.empty()) throw platform::EFormatError(u"The manifest cannot be decrypted");
+
+  tvdata::TDataTable table(Text(), tvdata::TColumnSet{package::kColName});
+  table.Init(plain);
+  // The header exists only when the text begins with "#" and holds a second "#".
+  if (plain[0] == u'#' && plain.find(u'#', 1) != Text::npos) {
+    std::string line = "properties";
+    for (int c = 0; c < table.PropCount(); ++c) {
+      line += '\t';
+      line += Utf8(table.PropertyRow().Items(c).Text());
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  std::printf("folder\tname\tcompressed\tsize\tflat\n");
+  for (int r = 0; r < table.ItemCount(); ++r) {
+    tvdata::TRow& row = table.Items(r);
+    const std::string name = row.ItemCount() > package::kColName
+                                 ? Utf8(row.Items(package::kColName).Text())
+                                 : std::string("?");
+    std::printf("%s\t%s\t%s\t%s\t%s\n", Utf8(row.Items(package::kColFolder).Text()).c_str(),
+                name.c_str(), NumberCell(row, package::kColCompressed).c_str(),
+                NumberCell(row, package::kColSize).c_str(), FlatCell(row).c_str());
+  }
+  return 0;
+}
+
+int RunChecked(const std::vector<std::string>& args) {
+  try {
+    return Run(args);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "stptool list: %s\n\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "stptool list: %s\n", e.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterCommand({"list", "print the manifest of a package", kUsage, RunChecked});
+
+}  // namespace
+}  // namespace stptool
