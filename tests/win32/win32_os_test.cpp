@@ -359,6 +359,8 @@ TEST(Win32OsResources, StringsByIdAndLanguage) {
   // the language, or at all, gives nothing.
   EXPECT_EQ(os.LoadResString(1006, 2052), std::optional<Text>(u""));
   EXPECT_EQ(os.LoadResString(1012, 1033), std::nullopt);
+  // The neutral language asks for whichever language the block exists in.
+  EXPECT_EQ(os.LoadResString(1012, 0), std::optional<Text>(u"cn-1012"));
   EXPECT_EQ(os.LoadResString(40000, 2052), std::nullopt);
   EXPECT_EQ(os.LoadResString(0x10000 + 1001, 2052), std::nullopt);
 }
