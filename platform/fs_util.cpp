@@ -38,8 +38,11 @@ bool ForceDirectories(const Text& path) {
     // The parent keeps the ":" of a drive ("C:" for "C:\x"); separators are dropped.
     TextView parent = dir.substr(0, dir[cut] == u':' ? cut + 1 : cut);
     while (!parent.empty() && IsSeparator(parent.back())) parent.remove_suffix(1);
-    // A UNC share or a rooted path ends the climb where nothing is left to create.
-    if (!parent.empty() && !ForceDirectories(Text(parent))) return false;
+    // A UNC share or a rooted path ends the climb where nothing is left to create; so does a
+    // name ending in ":" that is no drive ("a:"), whose parent would be itself.
+    if (!parent.empty() && parent.size() < dir.size() && !ForceDirectories(Text(parent))) {
+      return false;
+    }
   }
   if (os.CreateDirectory(folder)) return true;
   // Created meanwhile, or a name such as "x\.." that denotes an existing folder.
