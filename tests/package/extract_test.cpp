@@ -308,6 +308,9 @@ TEST_F(ExtractTest, FailureTable) {
       {"folder cannot be created", a + b, ok_row + u"|" + Row(u"blocked\\", u"b.txt", b, 800'000),
        kWrite, "first", "<missing>",
        [this] { WriteFile(kTarget + u"blocked", "a file"); }},
+      // A folder cell ending in ":" once made the folder creation recurse without end.
+      {"folder ending in a colon", a + b, ok_row + u"|" + Row(u"x:", u"b.txt", b, 800'000),
+       kWrite, "first", "<missing>", nullptr},
       // Sizes that would make the reader seek back or read without bound.
       {"negative cell 3", a, ok_row + u"|,b.txt,1,-5", kFormat, "<missing>", "<missing>",
        nullptr},
