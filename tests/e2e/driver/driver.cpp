@@ -8,6 +8,7 @@
 //   wait TITLE [MS]        wait for a visible top-level window titled TITLE; it becomes current
 //   click CAPTION          click the visible, enabled button of the current window with CAPTION
 //   check CAPTION 0|1      bring a check box into the given state (by clicking it)
+//   until TEXT [MS]        wait until a visible control of the current window shows TEXT
 //   type TEXT              set the text of the current window's visible single-line edit box
 //   dump                   one line per control: class|vis|ena|x,y,w,h|text (and chk/pos)
 //   size                   the current window's outer size: "size W H"
@@ -178,6 +179,10 @@ class Driver {
         const std::wstring* state = next();
         if (!caption || !state) return Usage(L"check CAPTION 0|1");
         ok = Check(*caption, *state == L"1");
+      } else if (*step == L"until") {
+        const std::wstring* text = next();
+        if (!text) return Usage(L"until TEXT [MS]");
+        ok = Until(*text, number(kDefaultWaitMs));
       } else if (*step == L"type") {
         const std::wstring* text = next();
         if (!text) return Usage(L"type TEXT");
@@ -256,6 +261,22 @@ class Driver {
     }
     if ((checked == BST_CHECKED) != state) return Fail(L"check box did not change: " + caption);
     Line(L"checked " + caption + (state ? L" 1" : L" 0"));
+    return true;
+  }
+
+  bool Until(const std::wstring& text, DWORD ms) {
+    if (!Current()) return false;
+    HWND w = window_;
+    auto shows = [w, &text]() -> HWND {
+      if (!IsWindow(w)) return nullptr;
+      for (HWND c : Descendants(w)) {
+        if (IsWindowVisible(c) && TextOf(c) == text) return c;
+      }
+      return nullptr;
+    };
+    if (!WaitFor(shows, ms)) return Fail(L"no visible control shows " + text);
+    Settle(window_);
+    Line(L"shown " + text);
     return true;
   }
 

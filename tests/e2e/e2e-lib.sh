@@ -1,0 +1,148 @@
+# Helpers for running the demo product's setup.exe under Wine, shared by the end-to-end stage
+# (scripts/test.d/60-setup-e2e.sh) and scripts/demo. Source from bash with the repository as the
+# current folder.
+#
+#   e2e_build               native stptool, then the Windows product tree (setup.exe, the demo
+#                           program, the driver); sets E2E_SETUP E2E_DRIVER E2E_APP E2E_PAYLOAD
+#   e2e_prefix DIR          a fresh Wine prefix in DIR (scripts/wine-env.sh) made ready for the
+#                           wizard: fonts, a virtual desktop, Chinese font fallback
+#   e2e_drive LOG STEPS...  runs the driver (tests/e2e/driver) with STEPS; output in LOG
+#   e2e_shot NAME           screenshot of the virtual desktop to build/screenshots/NAME.png
+#   e2e_expect LOG TEXT     fails unless LOG holds a line containing TEXT
+#   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
+
+E2E_ROOT=$PWD
+E2E_NATIVE=${E2E_NATIVE:-$E2E_ROOT/build/native}
+E2E_WIN=${E2E_WIN:-$E2E_ROOT/build/win32-setup}
+E2E_SHOTS=$E2E_ROOT/build/screenshots
+E2E_DESKTOP=800x600
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+e2e_build() {
+  local jobs
+  jobs=$(nproc)
+  cmake -S "$E2E_ROOT" -B "$E2E_NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$E2E_NATIVE" -j"$jobs" --target stptool >/dev/null
+  # Small product binaries: size-optimised, unused functions dropped at link time.
+  cmake -S "$E2E_ROOT" -B "$E2E_WIN" \
+    -DCMAKE_TOOLCHAIN_FILE="$E2E_ROOT/cmake/toolchain-mingw32-win32.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DSTP_TESTS=OFF \
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections" \
+    "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections" \
+    -DSTPTOOL="$E2E_NATIVE/tools/stptool" >/dev/null
+  cmake --build "$E2E_WIN" -j"$jobs" --target setup_demo demo_app wizard_driver >/dev/null
+  E2E_SETUP=$E2E_WIN/products/setup_demo/setup.exe
+  E2E_DRIVER=$E2E_WIN/tests/e2e/driver/driver.exe
+  E2E_APP=$E2E_WIN/products/demo/app/TavrelDemo.exe
+  E2E_PAYLOAD=$E2E_WIN/products/setup_demo.dir/payload
+  E2E_PACKAGE=$E2E_WIN/products/setup_demo.dir/Setup.stp
+}
+
+e2e_prefix() {
+  # shellcheck source=/dev/null
+  source "$E2E_ROOT/scripts/wine-env.sh" "$1"
+  local logs=$STP_WINE_DIR/logs
+  # Wine's Tahoma and Marlett (caption buttons) from fonts-wine, as every Windows has them.
+  cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
+    /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  # A Chinese Windows has SimSun ("宋体"), to which Tahoma links for Chinese characters; here the
+  # WenQuanYi font stands in for it.
+  local name
+  for name in SimSun 宋体; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$name" /d 'WenQuanYi Micro Hei' /f \
+      >>"$logs/reg.log" 2>&1 </dev/null
+  done
+  # Every program of the prefix in one virtual desktop: windows get frames for the screenshots,
+  # and the driver sees the wizard's windows.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$logs/reg.log" 2>&1 </dev/null
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$E2E_DESKTOP" /f \
+    >>"$logs/reg.log" 2>&1 </dev/null
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+e2e_drive() {
+  local log=$1
+  shift
+  local rc=0
+  wine "$E2E_DRIVER" "$@" >"$log" 2>"$log.err" </dev/null || rc=$?
+  if ((rc != 0)); then
+    echo "driver failed ($rc) in $log:" >&2
+    tail -5 "$log" >&2
+    return "$rc"
+  fi
+}
+
+e2e_shot() {
+  mkdir -p "$E2E_SHOTS"
+  import -window root -crop "${E2E_DESKTOP}+0+0" +repage "$E2E_SHOTS/$1.png"
+}
+
+e2e_expect() {
+  grep -qF -- "$2" "$1" || e2e_fail "$1 lacks: $2"
+}
+
+e2e_reject() {
+  if grep -qF -- "$2" "$1"; then e2e_fail "$1 has: $2"; fi
+}
+
+# A push button with the given state and caption in a dump (lines class|vis|ena|bounds|caption).
+e2e_button() {  # LOG STATE CAPTION, STATE one of vis|ena vis|dis hid
+  grep -E "^control Button\|$2\|" "$1" | awk -F'|' -v c="$3" '$NF == c { f = 1 } END { exit !f }' ||
+    e2e_fail "$1: no $2 button $3"
+}
+
+# A control shown (or hidden) with text starting with TEXT; visibility counts the parents too.
+e2e_shown() {
+  grep -E '^control [^|]+\|vis\|' "$1" | grep -qF -- "|$2" || e2e_fail "$1: nothing visible shows $2"
+}
+
+e2e_hidden() {
+  if grep -E '^control [^|]+\|vis\|' "$1" | grep -qF -- "|$2"; then
+    e2e_fail "$1: visible: $2"
+  fi
+}
+
+# Starts a Windows program in the background; its pid in E2E_PID.
+e2e_start() {  # LOG PROGRAM ARGS...
+  local log=$1
+  shift
+  wine "$@" >"$log" 2>&1 </dev/null &
+  E2E_PID=$!
+}
+
+# Waits for a program started by e2e_start and checks its exit code.
+e2e_exit_code() {  # PID EXPECTED WHAT
+  local rc=0
+  wait "$1" || rc=$?
+  ((rc == $2)) || e2e_fail "$3 ended with exit code $rc, expected $2"
+}
+
+# Unix path of a Windows path in the current prefix.
+e2e_unix_path() {
+  local out=$STP_WINE_DIR/logs/winepath.out
+  winepath -u "$1" >"$out" 2>/dev/null </dev/null
+  head -n1 "$out"
+}
+
+# The uninstall entry of a display name, as UTF-8 text (reg prints in the OEM code page).
+e2e_uninstall_entry() {  # NAME OEM_CODEPAGE OUT
+  local raw=$STP_WINE_DIR/logs/reg-query.raw
+  wine reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" \
+    >"$raw" 2>&1 </dev/null || true
+  iconv -f "$2" -t UTF-8 "$raw" | tr -d '\r' >"$3"
+}
+
+# Waits up to SECONDS for a file to appear.
+e2e_wait_file() {  # FILE SECONDS
+  local i
+  for ((i = 0; i < $2 * 10; i++)); do
+    [ -e "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
