@@ -5,7 +5,7 @@
 #   e2e_build               native stptool, then the Windows product tree (setup.exe, the demo
 #                           program, the driver); sets E2E_SETUP E2E_DRIVER E2E_APP E2E_PAYLOAD
 #   e2e_prefix DIR          a fresh Wine prefix in DIR (scripts/wine-env.sh) made ready for the
-#                           wizard: fonts, a virtual desktop, Chinese font fallback
+#                           wizard: fonts, Chinese font fallback (e2e_fonts), a virtual desktop
 #   e2e_drive LOG STEPS...  runs the driver (tests/e2e/driver) with STEPS; output in LOG
 #   e2e_shot NAME           screenshot of the virtual desktop to build/screenshots/NAME.png
 #   e2e_expect LOG TEXT     fails unless LOG holds a line containing TEXT
@@ -45,6 +45,19 @@ e2e_build() {
 e2e_prefix() {
   # shellcheck source=/dev/null
   source "$E2E_ROOT/scripts/wine-env.sh" "$1"
+  e2e_fonts
+  local logs=$STP_WINE_DIR/logs
+  # Every program of the prefix in one virtual desktop: windows get frames for the screenshots,
+  # and the driver sees the wizard's windows.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$logs/reg.log" 2>&1 </dev/null
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$E2E_DESKTOP" /f \
+    >>"$logs/reg.log" 2>&1 </dev/null
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+# The fonts the wizard is drawn with, in the current prefix.
+e2e_fonts() {
   local logs=$STP_WINE_DIR/logs
   # Wine's Tahoma and Marlett (caption buttons) from fonts-wine, as every Windows has them.
   cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
@@ -56,13 +69,6 @@ e2e_prefix() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$name" /d 'WenQuanYi Micro Hei' /f \
       >>"$logs/reg.log" 2>&1 </dev/null
   done
-  # Every program of the prefix in one virtual desktop: windows get frames for the screenshots,
-  # and the driver sees the wizard's windows.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$logs/reg.log" 2>&1 </dev/null
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$E2E_DESKTOP" /f \
-    >>"$logs/reg.log" 2>&1 </dev/null
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
 }
 
 e2e_drive() {
