@@ -8,6 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "tests/package/package_fixture.h"
 
 #ifdef STPTOOL_PATH
@@ -27,8 +30,8 @@ class StptoolTest : public ::testing::Test {
  protected:
   StptoolTest() {
     dir_ = fs::temp_directory_path() /
-           ("stptool-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("stptool-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
