@@ -43,6 +43,11 @@ struct World {
     os.SetCurrentDirectory(u"C:\\cwd");
     platform::SetCurrentOs(&os);
   }
+  ~World() {
+    platform::SetCurrentOs(nullptr);
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
 };
 
 World& TheWorld() {
