@@ -72,7 +72,9 @@ bool IsDotsOnly(TextView component) {
 }
 
 Text RowText(const Text& prefix, size_t row, TextView detail) {
-  return prefix + u" (row " + platform::AsciiToText(std::to_string(row)) + u"): " + Text(detail);
+  Text text = prefix + u" (row " + platform::AsciiToText(std::to_string(row)) + u")";
+  if (!detail.empty()) text += u": " + Text(detail);
+  return text;
 }
 
 // Owns zlib's inflate state for one member.
@@ -153,7 +155,7 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
 
 std::int32_t ProgressPercent(std::int64_t done, std::int64_t total) {
   if (total <= 0) return 100;
-  // Exact integer rounding: done and total stay below 2^40 here, so done * 100 cannot overflow.
+  // Exact integer rounding. done * 100 would need 2^56 bytes written or skipped to overflow.
   const std::int64_t scaled = done * 100;
   std::int64_t q = scaled / total;
   const std::int64_t r2 = (scaled % total) * 2;

@@ -240,11 +240,6 @@ void PackageWriter::AddFile(ManifestRow row, platform::File& source) {
   rows_.push_back(std::move(row));
 }
 
-void PackageWriter::AddRawMember(const ManifestRow& row, std::span<const std::uint8_t> member) {
-  Write(member.data(), static_cast<std::uint32_t>(member.size()));
-  rows_.push_back(row);
-}
-
 void PackageWriter::Finish() {
   const Text plain = FormatManifestText(rows_, options_.name);
   const Text envelope =

@@ -22,7 +22,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,9 +128,6 @@ class PackageWriter {
   // Throws EFormatError when the row cannot be stored (CheckManifestRow) or a size leaves the
   // signed 32-bit range, for one file or for the sum of all files.
   void AddFile(ManifestRow row, platform::File& source);
-  // Appends bytes as they are and records the row with the sizes it carries (for packages that
-  // tests damage on purpose).
-  void AddRawMember(const ManifestRow& row, std::span<const std::uint8_t> member);
   // Encrypts the manifest and appends it with its length field and the tail.
   void Finish();
 
