@@ -67,6 +67,11 @@ e2e_shown "$log/en-3" "Space available: "
 e2e_shown "$log/en-3" "Create a desktop icon"
 e2e_hidden "$log/en-3" "Create a Quick Launch icon"
 e2e_button "$log/en-3" "vis|ena" "&Install"
+# The keyboard reaches the controls inside the panels and the group box.
+e2e_drive "$log/en-3-keys" wait "$en" tab 0 tab 1 tab 1
+e2e_expect "$log/en-3-keys" "focus Button|&Install"
+e2e_expect "$log/en-3-keys" 'focus Edit|C:\Program Files\Tavrel Soft\TavrelDemo'
+e2e_expect "$log/en-3-keys" "focus Button|&Browse..."
 
 # Folders that are not on a fixed drive, or not drive + ":\", disable Install.
 for folder in 'Q:\Nowhere' 'C:Demo' '\\server\share'; do
@@ -178,10 +183,11 @@ lnkinfo "$lnk" >"$log/xp-desktop-lnk" 2>&1
 e2e_expect "$log/xp-desktop-lnk" 'C:\Tavrel Test\Demo\TavrelDemo.exe'
 sleep 2
 [ ! -e "$(e2e_unix_path "$xp_target")/launched.txt" ] || e2e_fail "the product started although unchecked"
-# The Quick Launch shortcut wins over the desktop one when the folder is proposed.
+# The Quick Launch shortcut wins over the desktop one when the folder is proposed; the window's
+# close box ends the program at once.
 e2e_start "$log/xp-setup2.out" "$E2E_SETUP"
 setup=$E2E_PID
-e2e_drive "$log/xp-3" wait "$en" click "&Next >" click "I &Agree" dump click "Cancel" gone
+e2e_drive "$log/xp-3" wait "$en" click "&Next >" click "I &Agree" dump close gone
 e2e_shown "$log/xp-3" "$xp_target"
 e2e_exit_code "$setup" 0 "setup.exe (XP, second run)"
 wine_env_stop

@@ -11,6 +11,7 @@
 //   until TEXT [MS]        wait until a visible control of the current window shows TEXT
 //   type TEXT              set the text of the current window's visible single-line edit box
 //   dump                   one line per control: class|vis|ena|x,y,w,h|text (and chk/pos)
+//   tab [N]                press Tab N times (default 1); prints the control that has the focus
 //   size                   the current window's outer size: "size W H"
 //   msgbox [MS]            wait for a message box, print its title and text, press OK
 //   nomsgbox MS            fail if a message box appears within MS
@@ -189,6 +190,8 @@ class Driver {
         ok = Type(*text);
       } else if (*step == L"dump") {
         ok = Dump();
+      } else if (*step == L"tab") {
+        ok = Tab(number(1));
       } else if (*step == L"size") {
         ok = Size();
       } else if (*step == L"msgbox") {
@@ -321,6 +324,27 @@ class Driver {
       Line(L"control " + line);
     }
     Line(L"end");
+    return true;
+  }
+
+  HWND Focus() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+    return info.hwndFocus;
+  }
+
+  bool Tab(DWORD times) {
+    if (!Current()) return false;
+    for (DWORD i = 0; i < times; ++i) {
+      HWND focus = Focus();
+      if (!focus) return Fail(L"nothing has the focus");
+      PostMessageW(focus, WM_KEYDOWN, VK_TAB, 0x000F0001);
+      PostMessageW(focus, WM_KEYUP, VK_TAB, 0xC00F0001);
+      Settle(window_);
+    }
+    HWND focus = Focus();
+    Line(L"focus " + (focus ? ClassOf(focus) + L"|" + TextOf(focus) : std::wstring(L"none")));
     return true;
   }
 
