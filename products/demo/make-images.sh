@@ -38,6 +38,28 @@ emblem 16 "$tmp/e16.png"
 # APPICON: the window and taskbar icon, one 32x32 image with a 256-colour palette.
 convert "$tmp/e32.png" -background white -alpha remove -colors 256 -type Palette \
   "${strip[@]}" ico:appicon.ico
-# MAINICON: the file icon, 16x16 and 32x32.
-convert \( "$tmp/e16.png" -background white -alpha remove -alpha off -type TrueColor \) "$tmp/e32.png" \
-  "${strip[@]}" ico:mainicon.ico
+# MAINICON: the file icon, 16x16 with 24 bits and 32x32 with 32 bits (alpha). ImageMagick writes
+# every image of an icon with 32 bits, so the 16x16 one is assembled here from its raw pixels.
+convert "$tmp/e32.png" "${strip[@]}" ico:"$tmp/e32.ico"
+convert "$tmp/e16.png" -background white -alpha remove -alpha off -depth 8 rgb:"$tmp/e16.rgb"
+python3 - "$tmp/e16.rgb" "$tmp/e32.ico" mainicon.ico <<'PY'
+import struct, sys
+rgb = open(sys.argv[1], 'rb').read()
+big = open(sys.argv[2], 'rb').read()
+size = 16
+rows = []
+for y in reversed(range(size)):  # bottom-up, blue-green-red, rows padded to 4 bytes
+    row = b''.join(rgb[(y * size + x) * 3:(y * size + x) * 3 + 3][::-1] for x in range(size))
+    rows.append(row + b'\0' * (-len(row) % 4))
+mask = b'\0' * (4 * size)  # every pixel opaque; rows of 2 bytes padded to 4
+small = struct.pack('<IiiHHIIiiII', 40, size, 2 * size, 1, 24, 0, 0, 0, 0, 0, 0) + b''.join(rows) + mask
+_, _, count = struct.unpack('<HHH', big[:6])
+assert count == 1
+w, h, colors, _, planes, bits, length, offset = struct.unpack('<BBBBHHII', big[6:22])
+big_image = big[offset:offset + length]
+header = struct.pack('<HHH', 0, 1, 2)
+first = 6 + 2 * 16
+entries = struct.pack('<BBBBHHII', size, size, 0, 0, 1, 24, len(small), first)
+entries += struct.pack('<BBBBHHII', w, h, colors, 0, planes, bits, len(big_image), first + len(small))
+open(sys.argv[3], 'wb').write(header + entries + small + big_image)
+PY
