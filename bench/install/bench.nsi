@@ -1,0 +1,15 @@
+; The competitor of the install benchmark: an NSIS installer of the same payload, per-file zlib,
+; installing every file and nothing else. Built by run.sh:
+;   makensis -DPAYLOAD=DIR -DOUTFILE=FILE bench.nsi
+; and run silently:  installer.exe /S /D=C:\Target
+Unicode true
+SetCompressor zlib
+Name "Install Bench"
+OutFile "${OUTFILE}"
+InstallDir "C:\Target"
+RequestExecutionLevel admin
+
+Section
+  SetOutPath "$INSTDIR"
+  File /r "${PAYLOAD}/*"
+SectionEnd
