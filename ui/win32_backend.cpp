@@ -300,8 +300,10 @@ struct Win32Backend::Impl {
     }
     HMENU child_id =
         e->kind == ControlKind::kForm ? nullptr : reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
+    // Our own classes find the backend through the creation parameter (WM_NCCREATE).
+    const bool own_class = cls == kFormClass || cls == kPanelClass;
     HWND window = CreateWindowExW(ex, cls, L"", style, 0, 0, 0, 0, parent, child_id, instance,
-                                  this);
+                                  own_class ? this : nullptr);
     if (!window) return nullptr;
     e->window = window;
     by_window[window] = id;
