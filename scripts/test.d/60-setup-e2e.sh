@@ -59,6 +59,10 @@ e2e_shown "$log/en-2" "End User License Agreement"
 e2e_hidden "$log/en-2" "Welcome to the"
 e2e_button "$log/en-2" "vis|ena" "I &Agree"
 e2e_button "$log/en-2" "vis|ena" "< &Back"
+e2e_drive "$log/en-2-back" wait "$en" click "< &Back" dump click "&Next >"
+e2e_shown "$log/en-2-back" "Welcome to the Tavrel Demo 1.0 Setup Wizard"
+e2e_hidden "$log/en-2-back" "License Agreement"
+e2e_button "$log/en-2-back" hid "< &Back"
 
 e2e_drive "$log/en-3" wait "$en" click "I &Agree" dump
 e2e_shown "$log/en-3" "Select Destination Location"
