@@ -1,7 +1,14 @@
-// Presses Install in a running wizard and watches the install from outside until the Finish
-// caption appears, printing a timeline in milliseconds since the press:
+// Times installs from inside Wine, with the performance counter.
 //
-//   probe TITLE INSTALL_CAPTION FINISH_CAPTION TARGET_DIR [TIMEOUT_MS]
+//   probe install TITLE INSTALL_CAPTION FINISH_CAPTION TARGET_DIR [TIMEOUT_MS]
+//   probe run PROGRAM [ARGUMENTS...]
+//
+// `run` starts PROGRAM with the arguments (passed on unquoted, as typed: an NSIS installer wants
+// /D=C:\Dir as it is) and waits for it: "elapsed MS" from CreateProcess to the end of the process,
+// then "exit CODE"; its own exit code is 0 when the program could be started.
+//
+// `install` presses Install in a running wizard and watches the install from outside until the
+// Finish caption appears, printing a timeline in milliseconds since the press:
 //
 //   clicked 0
 //   package T            TARGET_DIR\Setup.stp first seen (the package is being written out)
@@ -20,6 +27,9 @@
 // milliseconds. Exit code 0 when Finish appeared, 1 otherwise, 2 for a usage error.
 #include <windows.h>
 #include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -168,19 +178,44 @@ void Say(const char* what, long long ms) {
   std::fflush(stdout);
 }
 
-}  // namespace
+int Usage() {
+  std::fprintf(stderr,
+               "usage: probe install TITLE INSTALL_CAPTION FINISH_CAPTION TARGET_DIR [TIMEOUT_MS]\n"
+               "       probe run PROGRAM [ARGUMENTS...]\n");
+  return 2;
+}
 
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: probe TITLE INSTALL_CAPTION FINISH_CAPTION TARGET_DIR [TIMEOUT_MS]\n");
-    return 2;
+int RunProgram(int argc, wchar_t** argv) {
+  std::wstring command = L"\"" + std::wstring(argv[0]) + L"\"";
+  for (int i = 1; i < argc; ++i) command += L" " + std::wstring(argv[i]);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  Clock clock;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    std::printf("FAIL: cannot start %ls (error %lu)\n", argv[0], GetLastError());
+    return 1;
   }
-  const std::wstring title = argv[1];
-  const std::wstring install = argv[2];
-  const std::wstring finish = argv[3];
-  std::wstring target = argv[4];
+  WaitForSingleObject(process.hProcess, INFINITE);
+  const long long elapsed = clock.Ms();
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  Say("elapsed", elapsed);
+  std::printf("exit %lu\n", code);
+  return 0;
+}
+
+int WatchInstall(int argc, wchar_t** argv) {
+  if (argc < 4) return Usage();
+  const std::wstring title = argv[0];
+  const std::wstring install = argv[1];
+  const std::wstring finish = argv[2];
+  std::wstring target = argv[3];
   if (target.empty() || target.back() != L'\\') target += L'\\';
-  const DWORD timeout_ms = argc > 5 ? wcstoul(argv[5], nullptr, 10) : 600000;
+  const DWORD timeout_ms = argc > 4 ? wcstoul(argv[4], nullptr, 10) : 600000;
 
   HWND wizard = FindWizard(title, 20000);
   if (!wizard) {
@@ -265,4 +300,15 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);  // plain \n lines for the scripts that read them
+  if (argc < 3) return Usage();
+  const std::wstring command = argv[1];
+  if (command == L"install") return WatchInstall(argc - 2, argv + 2);
+  if (command == L"run") return RunProgram(argc - 2, argv + 2);
+  return Usage();
 }
