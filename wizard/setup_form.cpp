@@ -66,7 +66,9 @@ const LayoutEntry kLayout[] = {
     {.name = u"lblFolderTip", .bounds = {36, 28, 0, 0}, .visible = false, .style = kAutoSize},
     {.name = u"Image3", .bounds = {0, 0, 67, 56}, .align = Align::kRight, .style = kHeaderIcon},
     {.name = u"Bevel3", .bounds = {0, 0, 0, 2}, .align = Align::kTop},
-    {.name = u"lblSetupFolder", .bounds = {40, 75, 420, 49}, .style = kWrap},
+    // 7 px taller than the classic 49 so that a fourth wrapped line fits where Tahoma runs wide
+    // (Wine's Tahoma wraps the English text onto four lines); it still ends above gbFolder.
+    {.name = u"lblSetupFolder", .bounds = {40, 75, 420, 56}, .style = kWrap},
     {.name = u"gbFolder", .bounds = {40, 132, 419, 63}, .text = u"目标文件夹"},
     {.name = u"editSetupDir", .bounds = {17, 24, 305, 21}},
     {.name = u"btnBrowse", .bounds = {325, 24, 77, 21}, .text = u"浏览(&S)..."},
