@@ -80,20 +80,8 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-int RunChecked(const std::vector<std::string>& args) {
-  try {
-    return Run(args);
-  } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "stptool extract: %s\n\n%s", e.what(), kUsage);
-    return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "stptool extract: %s\n", e.what());
-    return 1;
-  }
-}
-
 const bool registered =
-    RegisterCommand({"extract", "unpack a package into a folder", kUsage, RunChecked});
+    RegisterCommand({"extract", "unpack a package into a folder", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

@@ -113,20 +113,8 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-int RunChecked(const std::vector<std::string>& args) {
-  try {
-    return Run(args);
-  } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "stptool list: %s\n\n%s", e.what(), kUsage);
-    return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "stptool list: %s\n", e.what());
-    return 1;
-  }
-}
-
 const bool registered =
-    RegisterCommand({"list", "print the manifest of a package", kUsage, RunChecked});
+    RegisterCommand({"list", "print the manifest of a package", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

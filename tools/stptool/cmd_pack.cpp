@@ -216,20 +216,8 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-int RunChecked(const std::vector<std::string>& args) {
-  try {
-    return Run(args);
-  } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "stptool pack: %s\n\n%s", e.what(), kUsage);
-    return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "stptool pack: %s\n", e.what());
-    return 1;
-  }
-}
-
 const bool registered = RegisterCommand(
-    {"pack", "write a package from a folder tree or a list of rows", kUsage, RunChecked});
+    {"pack", "write a package from a folder tree or a list of rows", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

@@ -11,7 +11,9 @@ struct Command {
   std::string name;
   std::string summary;  // one line for `stptool --help`
   std::string usage;    // the whole text for `stptool NAME --help`
-  // Receives the arguments after the command name; returns the process exit code.
+  // Receives the arguments after the command name; returns the process exit code. Throws
+  // std::invalid_argument for a usage error and any other std::exception for a failure; main()
+  // turns those into messages and exit codes 2 and 1.
   std::function<int(const std::vector<std::string>& args)> run;
 };
 

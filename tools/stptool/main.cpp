@@ -1,6 +1,7 @@
 // stptool: makes, lists, extracts and decrypts setup packages for publishers.
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,5 +76,16 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  return it->second.run(rest);
+  // A command reports a usage error as std::invalid_argument (exit 2, with the usage text) and
+  // any other failure as an exception with its message (exit 1).
+  try {
+    return it->second.run(rest);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "stptool %s: %s\n\n%s", args[0].c_str(), e.what(),
+                 it->second.usage.c_str());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "stptool %s: %s\n", args[0].c_str(), e.what());
+    return 1;
+  }
 }
