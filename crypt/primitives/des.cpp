@@ -69,7 +69,7 @@ struct Tables {
   uint32_t sp[8][64] = {};
 };
 
-constexpr Tables MakeTables() {
+Tables MakeTables() {
   Tables t;
   for (int byte = 0; byte < 8; ++byte) {
     for (int v = 0; v < 256; ++v) {
@@ -97,7 +97,9 @@ constexpr Tables MakeTables() {
   return t;
 }
 
-constexpr Tables kT = MakeTables();
+// Built when the program starts rather than stored in it: the two permutation tables alone are
+// 32 KB, a large share of a small setup program, and take well under a millisecond to compute.
+const Tables kT = MakeTables();
 
 inline uint64_t Permute(const uint64_t (&table)[8][256], uint64_t x) {
   uint64_t r = 0;
