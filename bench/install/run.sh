@@ -14,9 +14,13 @@
 #            Measured: click to Finish caption, with the performance counter inside Wine. Start-up
 #            of setup.exe and the pages before are not counted. Peak memory: VmHWM of the
 #            setup.exe process (/proc/PID/status, read on page 4, before it exits).
+#   aligned  (for the memory profile) the same, with setup.exe linked at page-aligned file offsets
+#            (setup_bench_aligned): Wine maps it instead of copying the whole image into memory.
 #   nsis     `probe run installer.exe /S /D=C:\...`: CreateProcess to process end inside Wine, so
 #            the installer's start-up (and its CRC check of itself) is counted.
 #   extract  `stptool extract PACKAGE DIR --quiet`, native, wall time from the shell.
+#   wextract (for the profile) `probe run stptool.exe extract PACKAGE C:\... --quiet`: the same
+#            extraction code built for Windows, under Wine, timed like nsis.
 # Once after the runs, NSIS's peak memory: /usr/bin/time -f %M on `wine installer.exe /S ...`
 # (the wine command becomes the Windows process, so this is the installer's own maximum RSS).
 #
@@ -65,11 +69,14 @@ cmake -S bench/install -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-m
   "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections" \
   "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections" \
   -DSTPTOOL="$stptool" -DBENCH_PRODUCT_DIR="$product" >"$work/win-configure.log"
-cmake --build "$win" -j2 --target setup_bench wizard_driver install_probe >"$work/win-build.log"
+cmake --build "$win" -j2 --target setup_bench setup_bench_aligned wizard_driver install_probe stptool \
+  >"$work/win-build.log"
 setup=$win/setup_bench/setup.exe
+setup_aligned=$win/setup_bench_aligned/setup.exe
 package=$win/setup_bench.dir/Setup.stp
 driver=$win/tests/e2e/driver/driver.exe
 probe=$win/probe.exe
+stptool_exe=$win/tree/tools/stptool.exe
 
 step "NSIS installer (makensis, SetCompressor zlib)"
 nsis=$work/nsis/nsis-bench-setup.exe
@@ -90,18 +97,21 @@ rm -rf "$logs"
 mkdir -p "$logs"
 bench_unix=$WINEPREFIX/drive_c/bench
 
-run_ours() {  # RUN
-  local log=$logs/ours-$1 pid
-  rm -rf "$bench_unix/ours"
+run_ours() {  # RUN [NAME SETUP]: installs into C:\bench\NAME
+  local name=${2:-ours}
+  local log=$logs/$name-$1 target="C:\\bench\\$name" pid
+  rm -rf "${bench_unix:?}/$name"
   sync
-  wine "$setup" >"$log.setup" 2>&1 </dev/null &
+  wine "${3:-$setup}" >"$log.setup" 2>&1 </dev/null &
   pid=$!
-  wine "$driver" wait "$title" 120000 click "&Next >" click "I &Agree" type 'C:\bench\ours' \
+  wine "$driver" wait "$title" 120000 click "&Next >" click "I &Agree" type "$target" \
     >"$log.driver1" 2>&1 </dev/null || { cat "$log.driver1"; return 1; }
   sync
-  wine "$probe" install "$title" "&Install" "&Finish" 'C:\bench\ours' >"$log.probe" 2>&1 </dev/null ||
+  wine "$probe" install "$title" "&Install" "&Finish" "$target" >"$log.probe" 2>&1 </dev/null ||
     { cat "$log.probe"; return 1; }
-  grep VmHWM "/proc/$pid/status" | awk '{print $2}' >"$log.hwm"
+  # Peak, then the private and the file-backed part of the resident set on page 4.
+  awk '$1 == "VmHWM:" || $1 == "RssAnon:" || $1 == "RssFile:" { printf "%s ", $2 }' \
+    "/proc/$pid/status" >"$log.hwm"
   # No product program in this payload to start: Launch is unchecked.
   wine "$driver" wait "$title" check "Launch Tavrel Demo" 0 click "&Finish" gone \
     >"$log.driver2" 2>&1 </dev/null || { cat "$log.driver2"; return 1; }
@@ -126,6 +136,15 @@ run_extract() {  # RUN
   echo "elapsed $(ms_since "$start")" >>"$log.out"
 }
 
+run_wine_extract() {  # RUN
+  local log=$logs/wextract-$1
+  rm -rf "$bench_unix/wextract"
+  sync
+  wine "$probe" run "$stptool_exe" extract "Z:${package//\//\\}" 'C:\bench\wextract' --quiet \
+    >"$log.probe" 2>&1 </dev/null || { cat "$log.probe"; return 1; }
+  grep -qx 'exit 0' "$log.probe" || { cat "$log.probe"; return 1; }
+}
+
 same_files() {  # WHAT DIR: the installed tree equals the payload
   diff -r "$work/payload" "$2" >"$logs/diff-$1" 2>&1 || {
     echo "FAIL: $1 installed something else than the payload (see $logs/diff-$1)" >&2
@@ -142,15 +161,21 @@ for ((i = 1; i <= runs; i++)); do
     run_nsis "$i"
     run_ours "$i"
   fi
+  run_ours "$i" aligned "$setup_aligned"
   run_extract "$i"
+  run_wine_extract "$i"
   if ((i == 1)); then
     same_files ours "$bench_unix/ours"
+    same_files aligned "$bench_unix/aligned"
     same_files nsis "$bench_unix/nsis"
     same_files extract "$work/extract"
+    same_files wextract "$bench_unix/wextract"
   fi
   echo "ours $(sed -n 's/^finish //p' "$logs/ours-$i.probe") ms," \
     "nsis $(sed -n 's/^elapsed //p' "$logs/nsis-$i.probe") ms," \
-    "extract $(sed -n 's/^elapsed //p' "$logs/extract-$i.out") ms"
+    "aligned $(sed -n 's/^finish //p' "$logs/aligned-$i.probe") ms," \
+    "extract $(sed -n 's/^elapsed //p' "$logs/extract-$i.out") ms," \
+    "stptool.exe under Wine $(sed -n 's/^elapsed //p' "$logs/wextract-$i.probe") ms"
 done
 
 step "NSIS peak memory (one more silent install)"
@@ -183,7 +208,19 @@ def one(path, key):
 ours = [one(f"{logs}/ours-{i}.probe", "finish") for i in range(1, runs + 1)]
 nsis_ms = [one(f"{logs}/nsis-{i}.probe", "elapsed") for i in range(1, runs + 1)]
 extract = [one(f"{logs}/extract-{i}.out", "elapsed") for i in range(1, runs + 1)]
-hwm = [int(open(f"{logs}/ours-{i}.hwm").read()) for i in range(1, runs + 1)]
+wextract = [one(f"{logs}/wextract-{i}.probe", "elapsed") for i in range(1, runs + 1)]
+
+
+def memory(name):  # [VmHWM, RssAnon, RssFile] in KiB per run
+    return [[int(v) for v in open(f"{logs}/{name}-{i}.hwm").read().split()]
+            for i in range(1, runs + 1)]
+
+
+ours_mem = memory("ours")
+hwm = [m[0] for m in ours_mem]
+aligned = [one(f"{logs}/aligned-{i}.probe", "finish") for i in range(1, runs + 1)]
+aligned_mem = memory("aligned")
+aligned_hwm = [m[0] for m in aligned_mem]
 nsis_kb = int(open(f"{logs}/nsis-time.txt").read().split()[-1])
 
 # Phases of our install, from the probe's timeline.
@@ -210,8 +247,15 @@ say("our install by phase (probe timeline, medians):")
 say(f"  click to first product file (Setup.stp written, manifest read): {med(write):.0f} ms   {write}")
 say(f"  first product file to Setup.stp deleted (unpack, 50 ms wait):   {med(unpack):.0f} ms   {unpack}")
 say(f"  Setup.stp deleted to Finish caption (shortcut, registry):       {med(tail):.0f} ms   {tail}")
+say(f"stptool.exe extract under Wine (same unpack code, Wine file calls): {med(wextract):.0f} ms   {wextract}")
 say(f"peak memory: setup.exe VmHWM {med(hwm) / 1024:.1f} MiB (max {max(hwm) / 1024:.1f}); "
     f"NSIS installer max RSS {nsis_kb / 1024:.1f} MiB (/usr/bin/time, one run)")
+say(f"  on page 4: private {med([m[1] for m in ours_mem]) / 1024:.1f} MiB, "
+    f"file-backed {med([m[2] for m in ours_mem]) / 1024:.1f} MiB")
+say(f"page-aligned setup.exe: install {med(aligned):.0f} ms {aligned}, "
+    f"VmHWM {med(aligned_hwm) / 1024:.1f} MiB; on page 4 private "
+    f"{med([m[1] for m in aligned_mem]) / 1024:.1f} MiB, "
+    f"file-backed {med([m[2] for m in aligned_mem]) / 1024:.1f} MiB")
 paint = fields(f"{logs}/ours-1.probe", "paint")
 polls = [line.split() for line in open(f"{logs}/ours-1.probe") if line.startswith("polls ")][0]
 say("progress bar in run 1, painted fill (ms since click: percent): " +
