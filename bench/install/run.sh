@@ -184,6 +184,8 @@ rm -rf "$bench_unix/nsis"
   >"$logs/nsis-mem.out" 2>&1 </dev/null
 wine_env_wait
 wine_env_stop
+# The installed copies (1.5 GB) are not needed for the figures.
+rm -rf "${bench_unix:?}" "$work/extract"
 
 mkdir -p "$(dirname "$result")"
 python3 - "$logs" "$runs" "$result" "$setup" "$nsis" "$package" <<'PY'
