@@ -25,7 +25,7 @@ namespace {
 
 // Members are streamed through two buffers of this size, so memory stays fixed whatever the size
 // of the files; large enough that reads and writes cost few calls.
-constexpr std::uint32_t kChunk = 256 * 1024;
+constexpr std::uint32_t kChunk = 1024 * 1024;
 
 char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
 

@@ -1,5 +1,6 @@
 #include "wizard/setup_form.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -489,8 +490,14 @@ bool TForm1::InstallAction() {
       if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
       std::unique_ptr<platform::File> file = os.CreateFileForWrite(package_path);
       if (!file) throw platform::EWriteError(u"Cannot create " + package_path);
-      if (!file->Write(bytes->data(), static_cast<std::uint32_t>(bytes->size()))) {
-        throw platform::EWriteError(u"Cannot write " + package_path);
+      // In pieces of 1 MiB: written in one call, a package of 200 MB took 0.4 to 0.65 s to
+      // write under Wine; in pieces, under 0.1 s.
+      constexpr std::size_t kPiece = 1024 * 1024;
+      for (std::size_t at = 0; at < bytes->size(); at += kPiece) {
+        const auto n = static_cast<std::uint32_t>(std::min(kPiece, bytes->size() - at));
+        if (!file->Write(bytes->data() + at, n)) {
+          throw platform::EWriteError(u"Cannot write " + package_path);
+        }
       }
     }  // closed before it is read back
     package::ExtractPackage(package_path, FSetupDir, Text(),

@@ -31,7 +31,8 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 runs=${1:-5}
 work=$(mkdir -p "${BENCH_DIR:-build/install-bench}" && cd "${BENCH_DIR:-build/install-bench}" && pwd)
-payload_script=${PAYLOAD_SCRIPT:-/work/shared/bench/gen_payload.py}
+# The shared folder lies beside the repository.
+payload_script=${PAYLOAD_SCRIPT:-$root/../shared/bench/gen_payload.py}
 result=$root/build/bench/install.txt
 logs=$work/logs
 title="Setup - Tavrel Demo"
