@@ -491,7 +491,7 @@ bool TForm1::InstallAction() {
       std::unique_ptr<platform::File> file = os.CreateFileForWrite(package_path);
       if (!file) throw platform::EWriteError(u"Cannot create " + package_path);
       // In pieces of 1 MiB: written in one call, a package of 200 MB took 0.4 to 0.65 s to
-      // write under Wine; in pieces, under 0.1 s.
+      // write under Wine; in pieces, about 0.1 s.
       constexpr std::size_t kPiece = 1024 * 1024;
       for (std::size_t at = 0; at < bytes->size(); at += kPiece) {
         const auto n = static_cast<std::uint32_t>(std::min(kPiece, bytes->size() - at));
