@@ -32,20 +32,6 @@ constexpr const char* kUsage =
     "exit status: 0 when the envelope opens; 1 with \"envelope cannot be opened\" when it does\n"
     "not, or when FILE cannot be read; 2 for a usage error.\n";
 
-// The whole file through the Os, or false when it cannot be read.
-bool ReadFile(platform::Os& os, const std::string& host_path, std::string* bytes) {
-  auto file = os.OpenFileForRead(platform::HostPathToOsPath(host_path));
-  if (!file) return false;
-  bytes->clear();
-  char buffer[65536];
-  for (;;) {
-    std::uint32_t got = 0;
-    if (!file->Read(buffer, sizeof buffer, &got)) return false;
-    if (got == 0) return true;
-    bytes->append(buffer, got);
-  }
-}
-
 int Run(const std::vector<std::string>& args) {
   std::string password, code_page = "1252", path;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -56,9 +42,8 @@ int Run(const std::vector<std::string>& args) {
     }
     path = args[i];
   }
-  char* end = nullptr;
-  const unsigned long cp = std::strtoul(code_page.c_str(), &end, 10);
-  if (path.empty() || end == code_page.c_str() || *end != '\0') {
+  int cp = 0;
+  if (path.empty() || !ParseInt(code_page, 1, 65535, &cp)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -66,7 +51,7 @@ int Run(const std::vector<std::string>& args) {
   auto os = platform::CreateHostOs(static_cast<std::uint32_t>(cp));
   platform::ScopedOs scope(*os);
   std::string bytes;
-  if (!ReadFile(*os, path, &bytes)) {
+  if (!ReadHostFile(path, &bytes)) {
     std::fprintf(stderr, "stptool decrypt: cannot read %s\n", path.c_str());
     return 1;
   }

@@ -34,25 +34,6 @@ constexpr const char* kUsage =
     "\n"
     "exit status: 0 on success, 1 when FILE cannot be read, 2 for a usage error.\n";
 
-bool ReadFile(platform::Os& os, const std::string& host_path, std::string* bytes) {
-  auto file = os.OpenFileForRead(platform::HostPathToOsPath(host_path));
-  if (!file) return false;
-  bytes->clear();
-  char buffer[65536];
-  for (;;) {
-    std::uint32_t got = 0;
-    if (!file->Read(buffer, sizeof buffer, &got)) return false;
-    if (got == 0) return true;
-    bytes->append(buffer, got);
-  }
-}
-
-bool ParseNumber(const std::string& text, long lo, long hi, long* value) {
-  char* end = nullptr;
-  *value = std::strtol(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && *value >= lo && *value <= hi;
-}
-
 int Run(const std::vector<std::string>& args) {
   std::string cipher_arg, digest_arg, password, code_page = "1252", path;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -66,10 +47,10 @@ int Run(const std::vector<std::string>& args) {
     }
     path = args[i];
   }
-  long cipher = 0, digest = 0, cp = 0;
-  if (path.empty() || !ParseNumber(cipher_arg, 0, tvcrypt::kCipherCount - 1, &cipher) ||
-      !ParseNumber(digest_arg, 0, tvcrypt::kDigestCount - 1, &digest) ||
-      !ParseNumber(code_page, 1, 65535, &cp)) {
+  int cipher = 0, digest = 0, cp = 0;
+  if (path.empty() || !ParseInt(cipher_arg, 0, tvcrypt::kCipherCount - 1, &cipher) ||
+      !ParseInt(digest_arg, 0, tvcrypt::kDigestCount - 1, &digest) ||
+      !ParseInt(code_page, 1, 65535, &cp)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -77,7 +58,7 @@ int Run(const std::vector<std::string>& args) {
   auto os = platform::CreateHostOs(static_cast<std::uint32_t>(cp));
   platform::ScopedOs scope(*os);
   std::string utf8;
-  if (!ReadFile(*os, path, &utf8)) {
+  if (!ReadHostFile(path, &utf8)) {
     std::fprintf(stderr, "stptool encrypt: cannot read %s\n", path.c_str());
     return 1;
   }

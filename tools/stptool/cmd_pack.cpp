@@ -69,14 +69,6 @@ int ParseAlgorithm(const std::string& text, const char* const (&names)[N]) {
   return -1;
 }
 
-bool ParseInt(const std::string& text, int lo, int hi, int* value) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < lo || v > hi) return false;
-  *value = static_cast<int>(v);
-  return true;
-}
-
 Text FromHost(const fs::path& p) {
   const std::u8string s = p.u8string();
   return platform::Utf8ToText(std::string(reinterpret_cast<const char*>(s.data()), s.size()));

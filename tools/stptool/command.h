@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,12 @@ bool RegisterCommand(Command command);
 // after it (advancing i) or "--name=value".
 bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
                 std::string* value);
+
+// A whole decimal integer within [lo, hi].
+bool ParseInt(const std::string& text, int lo, int hi, int* value);
+
+// Reads the whole file named on the command line through the process's Os; false when it
+// cannot be opened or read.
+bool ReadHostFile(const std::string& host_path, std::string* bytes);
 
 }  // namespace stptool

@@ -1,11 +1,14 @@
 // stptool: makes, lists, extracts and decrypts setup packages for publishers.
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/host.h"
+#include "platform/os.h"
 #include "tools/stptool/command.h"
 
 namespace stptool {
@@ -47,6 +50,27 @@ bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::stri
     return true;
   }
   return false;
+}
+
+bool ParseInt(const std::string& text, int lo, int hi, int* value) {
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || v < lo || v > hi) return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+bool ReadHostFile(const std::string& host_path, std::string* bytes) {
+  auto file = platform::CurrentOs().OpenFileForRead(platform::HostPathToOsPath(host_path));
+  if (!file) return false;
+  bytes->clear();
+  char buffer[65536];
+  for (;;) {
+    std::uint32_t got = 0;
+    if (!file->Read(buffer, sizeof buffer, &got)) return false;
+    if (got == 0) return true;
+    bytes->append(buffer, got);
+  }
 }
 
 }  // namespace stptool
