@@ -1,6 +1,5 @@
 #include "shell/shell_links.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "platform/errors.h"
@@ -48,16 +47,23 @@ class KeyGuard {
   platform::Handle key_ = 0;
 };
 
+// value as exactly `digits` hexadecimal digits. (By hand rather than with printf, which would
+// bring a whole formatted-output library, floating point included, into the setup program.)
+Text Hex(std::uint32_t value, int digits, bool upper) {
+  const char16_t* const alphabet = upper ? u"0123456789ABCDEF" : u"0123456789abcdef";
+  Text text(static_cast<size_t>(digits), u'0');
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+    text[static_cast<size_t>(i)] = alphabet[value & 15];
+  }
+  return text;
+}
+
 // The system's description of a COM failure, as a message: trailing blanks, control characters
 // and full stops dropped; "OLE error xxxxxxxx" (lower-case hexadecimal) when the system has none.
 Text OleErrorText(HResult hr) {
   Text text = CurrentOs().SystemErrorMessage(static_cast<std::uint32_t>(hr));
   while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
-  if (text.empty()) {
-    char code[32];
-    std::snprintf(code, sizeof code, "OLE error %.8x", static_cast<unsigned>(hr));
-    text = platform::AsciiToText(code);
-  }
+  if (text.empty()) text = u"OLE error " + Hex(static_cast<std::uint32_t>(hr), 8, false);
   return text;
 }
 
@@ -84,11 +90,13 @@ Text ProbeFolder(const Text& folder, const Text& display_name) {
 }  // namespace
 
 Text GuidToString(const platform::Guid& g) {
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1],
-                g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
-  return platform::AsciiToText(text);
+  Text text = u"{" + Hex(g.data1, 8, true) + u"-" + Hex(g.data2, 4, true) + u"-" +
+              Hex(g.data3, 4, true) + u"-";
+  for (int i = 0; i < 8; ++i) {
+    if (i == 2) text += u'-';
+    text += Hex(g.data4[i], 2, true);
+  }
+  return text + u"}";
 }
 
 Text GetShellFolder(TShellFolderKind kind) {

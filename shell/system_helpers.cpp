@@ -1,7 +1,6 @@
 #include "shell/system_helpers.h"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "platform/errors.h"
@@ -154,21 +153,17 @@ Text FormatByteSize(std::int64_t bytes) {
     return platform::AsciiToText(std::to_string(k) + " KB");
   }
   const bool gb = bytes >= kGb;
-  double x = static_cast<double>(bytes) / static_cast<double>(gb ? kGb : kMb);
-  // std::nearbyint rounds halves to even in the default rounding mode.
-  x = x > 100 ? std::nearbyint(x) : std::nearbyint(x * 10) / 10;
-  char number[32];
-  std::snprintf(number, sizeof number, "%.15g", x);
-  const Text separator = CurrentOs().LocaleDecimalSeparator();
-  Text out;
-  for (const char* p = number; *p != '\0'; ++p) {
-    if (*p != '.') {
-      out.push_back(static_cast<char16_t>(*p));
-    } else if (separator.empty()) {
-      out.push_back(u'.');
-    } else {
-      out += separator;
-    }
+  const double x = static_cast<double>(bytes) / static_cast<double>(gb ? kGb : kMb);
+  // Above 100 whole units, else tenths; std::nearbyint rounds halves to even in the default
+  // rounding mode. Written by hand as the shortest form (no ".0"), which is what "%.15g" gives
+  // for these values, without linking printf's floating-point formatting into the setup.
+  const bool whole = x > 100;
+  const auto n = static_cast<std::int64_t>(std::nearbyint(whole ? x : x * 10));
+  Text out = platform::AsciiToText(std::to_string(whole ? n : n / 10));
+  if (!whole && n % 10 != 0) {
+    const Text separator = CurrentOs().LocaleDecimalSeparator();
+    out += separator.empty() ? Text(u".") : separator;
+    out += static_cast<char16_t>(u'0' + n % 10);
   }
   out += gb ? u" GB" : u" MB";
   return out;
