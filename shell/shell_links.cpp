@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
+#include "shell/registry_key.h"
 #include "shell/system_helpers.h"
 
 namespace shell {
@@ -31,21 +32,6 @@ constexpr std::uint32_t kStgmRead = 0;
 constexpr std::uint32_t kSlrNoUpdate = 8;
 constexpr std::uint32_t kSlgpUncPriority = 2;
 constexpr std::uint32_t kMaxPath = 260;
-
-class KeyGuard {
- public:
-  KeyGuard() = default;
-  ~KeyGuard() {
-    if (key_ != 0) CurrentOs().RegCloseKey(key_);
-  }
-  KeyGuard(const KeyGuard&) = delete;
-  KeyGuard& operator=(const KeyGuard&) = delete;
-  platform::Handle* out() { return &key_; }
-  platform::Handle get() const { return key_; }
-
- private:
-  platform::Handle key_ = 0;
-};
 
 // value as exactly `digits` hexadecimal digits. (By hand rather than with printf, which would
 // bring a whole formatted-output library, floating point included, into the setup program.)

@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "shell/registry_key.h"
 
 namespace shell {
 
@@ -12,22 +13,6 @@ using platform::CurrentOs;
 using platform::EOsError;
 
 namespace {
-
-// A registry key opened for one call; closed on every path out of it.
-class KeyGuard {
- public:
-  KeyGuard() = default;
-  ~KeyGuard() {
-    if (key_ != 0) CurrentOs().RegCloseKey(key_);
-  }
-  KeyGuard(const KeyGuard&) = delete;
-  KeyGuard& operator=(const KeyGuard&) = delete;
-  Handle* out() { return &key_; }
-  Handle get() const { return key_; }
-
- private:
-  Handle key_ = 0;
-};
 
 Text WithoutLeadingBackslash(const Text& key_path) {
   return (!key_path.empty() && key_path[0] == u'\\') ? key_path.substr(1) : key_path;

@@ -1,6 +1,5 @@
 // stptool list: shows the manifest of a setup package.
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -64,9 +63,7 @@ int Run(const std::vector<std::string>& args) {
     std::string v;
     if (TakeOption(args, i, "password", &v)) {
       password = platform::Utf8ToText(v);
-    } else if (TakeOption(args, i, "codepage", &v)) {
-      code_page = std::atoi(v.c_str());
-      if (code_page <= 0) throw std::invalid_argument("bad --codepage " + v);
+    } else if (TakeCodePage(args, i, &code_page)) {
     } else if (args[i].rfind("--", 0) == 0) {
       throw std::invalid_argument("unknown or incomplete option " + args[i]);
     } else {

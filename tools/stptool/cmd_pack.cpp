@@ -178,8 +178,7 @@ int Run(const std::vector<std::string>& args) {
       options.tail = *shape;
     } else if (TakeOption(args, i, "rows", &v)) {
       rows_file = v;
-    } else if (TakeOption(args, i, "codepage", &v)) {
-      if (!ParseInt(v, 1, 65535, &code_page)) throw std::invalid_argument("bad --codepage " + v);
+    } else if (TakeCodePage(args, i, &code_page)) {
     } else if (args[i].rfind("--", 0) == 0) {
       throw std::invalid_argument("unknown or incomplete option " + args[i]);
     } else {

@@ -26,6 +26,10 @@ bool RegisterCommand(Command command);
 bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
                 std::string* value);
 
+// "--codepage N" at args[i]: true (advancing i) when it is that option; throws
+// std::invalid_argument for a value that is not a code page number.
+bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_page);
+
 // A whole decimal integer within [lo, hi].
 bool ParseInt(const std::string& text, int lo, int hi, int* value);
 

@@ -60,6 +60,13 @@ bool ParseInt(const std::string& text, int lo, int hi, int* value) {
   return true;
 }
 
+bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_page) {
+  std::string v;
+  if (!TakeOption(args, i, "codepage", &v)) return false;
+  if (!ParseInt(v, 1, 65535, code_page)) throw std::invalid_argument("bad --codepage " + v);
+  return true;
+}
+
 bool ReadHostFile(const std::string& host_path, std::string* bytes) {
   auto file = platform::CurrentOs().OpenFileForRead(platform::HostPathToOsPath(host_path));
   if (!file) return false;
