@@ -18,6 +18,11 @@ std::unique_ptr<Os> CreateHostOs(std::uint32_t code_page);
 // Windows path of the Os that CreateHostOs returns: /tmp/a b -> Z:\tmp\a b on Linux.
 Text HostPathToOsPath(const std::string& host_path);
 
+// A message for the user with every Os path in it written the way the user writes paths on this
+// host: on Linux each simulated "Z:\dir\file" becomes "/dir/file" (a path runs to the end of the
+// message or of its line, or up to " (" or ": " that follow it); on Windows the message as it is.
+std::string HostPathsInMessage(const std::string& message);
+
 // The process's arguments after the program name, as UTF-8. Windows passes main() its arguments
 // in the ANSI code page, which loses every character the code page lacks, so there they are read
 // from the UTF-16 command line instead; elsewhere they are argv as given.

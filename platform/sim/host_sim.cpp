@@ -30,4 +30,32 @@ Text HostPathToOsPath(const std::string& host_path) {
   return out;
 }
 
+std::string HostPathsInMessage(const std::string& message) {
+  std::string out;
+  size_t i = 0;
+  while (i < message.size()) {
+    const size_t drive = message.find("Z:\\", i);
+    // Only a drive letter that starts a word: "XZ:\" is not a path.
+    if (drive == std::string::npos) break;
+    const bool starts_word = drive == 0 || message[drive - 1] == ' ' ||
+                             message[drive - 1] == '"' || message[drive - 1] == '\'' ||
+                             message[drive - 1] == '(';
+    if (!starts_word) {
+      out.append(message, i, drive + 2 - i);
+      i = drive + 2;
+      continue;
+    }
+    out.append(message, i, drive - i);
+    size_t end = drive + 2;
+    while (end < message.size() && message[end] != '\n' && message.compare(end, 2, " (") != 0 &&
+           message.compare(end, 2, ": ") != 0) {
+      ++end;
+    }
+    for (size_t k = drive + 2; k < end; ++k) out += message[k] == '\\' ? '/' : message[k];
+    i = end;
+  }
+  out.append(message, i, std::string::npos);
+  return out;
+}
+
 }  // namespace platform

@@ -28,6 +28,8 @@ Text HostPathToOsPath(const std::string& host_path) {
   }
 }
 
+std::string HostPathsInMessage(const std::string& message) { return message; }
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   struct LocalDeleter {
     void operator()(LPWSTR* p) const { ::LocalFree(p); }

@@ -123,6 +123,42 @@ TEST_F(StptoolTest, FailuresExitWithOneAndAMessage) {
   EXPECT_NE(r.out.find("usage: stptool extract"), std::string::npos);
 }
 
+TEST_F(StptoolTest, VerifySaysSoundOrListsProblems) {
+  Put(dir_ / "src" / "a.txt", Pattern(100'000, 9, true));
+  Put(dir_ / "src" / "sub" / "b.txt", "b");
+  Result r = Run("pack " + Q(dir_ / "p.stp") + " " + Q(dir_ / "src"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run("verify " + Q(dir_ / "p.stp"));
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, (dir_ / "p.stp").string() + ": sound\n");
+
+  // One flipped byte inside the first member's deflate data.
+  std::string bytes = Slurp(dir_ / "p.stp");
+  bytes[100] = static_cast<char>(bytes[100] ^ 0x55);
+  Put(dir_ / "bad.stp", bytes);
+  r = Run("verify " + Q(dir_ / "bad.stp"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind((dir_ / "bad.stp").string() + ": row 0 (a.txt): ", 0), 0u) << r.out;
+  EXPECT_EQ(Slurp(dir_ / "bad.stp"), bytes);  // nothing written
+}
+
+TEST_F(StptoolTest, MessagesNameHostPaths) {
+  // Errors from every layer name paths as the user writes them on this host, never the
+  // simulated Windows' drive.
+  Put(dir_ / "src" / "a.txt", "a");
+  ASSERT_EQ(Run("pack " + Q(dir_ / "p.stp") + " " + Q(dir_ / "src")).code, 0);
+  Put(dir_ / "blocker", "a file where a folder is needed");
+  const std::string missing = (dir_ / "missing.stp").string();
+  for (const std::string& args :
+       {"list " + Q(missing), "verify " + Q(missing), "extract " + Q(missing) + " " + Q(dir_),
+        "extract " + Q(dir_ / "p.stp") + " " + Q(dir_ / "blocker") + " --quiet"}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, 1) << args;
+    EXPECT_EQ(r.err.find("Z:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir_.string()), std::string::npos) << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace pkgtest
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/host.h"
 #include "platform/os.h"
 #include "tools/stptool/command.h"
 
@@ -112,11 +111,14 @@ int main(int argc, char** argv) {
   try {
     return it->second.run(rest);
   } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "stptool %s: %s\n\n%s", args[0].c_str(), e.what(),
+    std::fprintf(stderr, "stptool %s: %s\n\n%s", args[0].c_str(),
+                 platform::HostPathsInMessage(e.what()).c_str(),
                  it->second.usage.c_str());
     return 2;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "stptool %s: %s\n", args[0].c_str(), e.what());
+    // Messages from the portable layers name the simulated Windows' paths on Linux.
+    std::fprintf(stderr, "stptool %s: %s\n", args[0].c_str(),
+                 platform::HostPathsInMessage(e.what()).c_str());
     return 1;
   }
 }
