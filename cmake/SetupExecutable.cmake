@@ -29,6 +29,27 @@ function(_stp_setup_program)
   endforeach()
 endfunction()
 
+# The generic setup program: the setup with its manifest and no product resources. stptool build
+# writes a product's strings, pictures and package into a copy of it.
+function(_stp_setup_stub)
+  if(TARGET setup_stub)
+    return()
+  endif()
+  _stp_setup_program()
+  set(rc ${CMAKE_BINARY_DIR}/setup_stub.rc)
+  file(GENERATE OUTPUT ${rc} CONTENT "1 24 \"${_stp_setup_default_manifest}\"\n")
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${_stp_setup_default_manifest})
+  add_executable(setup_stub WIN32 ${rc})
+  target_link_libraries(setup_stub PRIVATE stp_setup_program)
+  # Sections aligned to pages in the file as in memory, so the loader can map the image, package
+  # included, instead of copying it into private memory (Wine copies an image whose file
+  # alignment is smaller than a page: 200 MB of package became 200 MB of memory).
+  target_link_options(setup_stub PRIVATE -municode -static -static-libgcc -static-libstdc++ -s
+                      -Wl,--gc-sections -Wl,--file-alignment=4096)
+  set_target_properties(setup_stub PROPERTIES OUTPUT_NAME setup-stub
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubs)
+endfunction()
+
 set(STPTOOL "" CACHE FILEPATH "Native stptool that packs the payloads of setup executables")
 set(_stp_setup_default_manifest ${CMAKE_CURRENT_LIST_DIR}/../products/setup.manifest)
 

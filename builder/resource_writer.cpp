@@ -1,0 +1,368 @@
+#include "builder/resource_writer.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include "builder/bytes.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace builder {
+
+using platform::AsciiToText;
+using platform::EFormatError;
+using platform::EWriteError;
+
+std::uint32_t PeChecksum(std::uint64_t word_sum, std::int64_t file_size) {
+  // Adding words with the carry folded back after each step gives 0 while every word is 0 and a
+  // value in [1, 0xFFFF] congruent to the plain sum modulo 0xFFFF afterwards; so the plain sum,
+  // taken in any order, is enough.
+  const std::uint32_t folded =
+      word_sum == 0 ? 0 : static_cast<std::uint32_t>((word_sum - 1) % 0xFFFF + 1);
+  return folded + static_cast<std::uint32_t>(file_size);
+}
+
+namespace {
+
+constexpr std::uint32_t kPage = 4096;
+constexpr std::uint32_t kCopyChunk = 1 << 20;
+constexpr std::uint32_t kSectionRsrcCharacteristics = 0x40000040;  // initialised data, readable
+constexpr std::uint32_t kScnInitializedData = 0x40;
+
+std::int64_t AlignUp(std::int64_t v, std::int64_t a) { return (v + a - 1) / a * a; }
+
+// The output file, summing every byte written through it into the PE checksum's word sum at its
+// position in the file.
+class SummingWriter {
+ public:
+  explicit SummingWriter(platform::File& out) : out_(out) {}
+  void SeekTo(std::int64_t offset) {
+    if (out_.Seek(offset, platform::SeekOrigin::kBegin) != offset) {
+      throw EWriteError(u"Cannot seek in the output file");
+    }
+    pos_ = offset;
+  }
+  void Write(const void* data, std::uint32_t size, bool counted = true) {
+    if (size == 0) return;
+    if (!out_.Write(data, size)) throw EWriteError(u"Cannot write the output file");
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    if (counted) {
+      std::uint64_t sum = 0;
+      std::uint32_t i = 0;
+      if (pos_ & 1) sum += std::uint64_t{p[i++]} << 8;
+      for (; i + 1 < size; i += 2) sum += p[i] | (std::uint32_t{p[i + 1]} << 8);
+      if (i < size) sum += p[i];
+      sum_ += sum;
+    }
+    pos_ += size;
+  }
+  void Zeros(std::int64_t count) {
+    static const std::uint8_t zeros[kPage] = {};
+    while (count > 0) {
+      const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(count, kPage));
+      Write(zeros, n);
+      count -= n;
+    }
+  }
+  std::int64_t pos() const { return pos_; }
+  std::uint64_t sum() const { return sum_; }
+
+ private:
+  platform::File& out_;
+  std::int64_t pos_ = 0;
+  std::uint64_t sum_ = 0;
+};
+
+// What the streamed resource's callback sees: writes in sequence, nothing else.
+class StreamSink : public platform::File {
+ public:
+  explicit StreamSink(SummingWriter& w) : w_(w) {}
+  bool Read(void*, std::uint32_t, std::uint32_t*) override { return false; }
+  bool Write(const void* buffer, std::uint32_t size) override {
+    w_.Write(buffer, size);
+    written_ += size;
+    return true;
+  }
+  std::int64_t Seek(std::int64_t, platform::SeekOrigin) override { return -1; }
+  std::int64_t Size() override { return -1; }
+  std::int64_t written() const { return written_; }
+
+ private:
+  SummingWriter& w_;
+  std::int64_t written_ = 0;
+};
+
+struct Leaf {
+  const std::vector<std::uint8_t>* bytes = nullptr;  // null for the streamed resource
+  std::uint32_t code_page = 0;
+  std::uint32_t entry_offset = 0;  // of its data entry in the section
+  std::uint32_t data_offset = 0;   // of its bytes in the section
+};
+using Languages = std::map<std::uint16_t, Leaf>;
+using Names = std::map<ResourceId, Languages>;
+using Types = std::map<ResourceId, Names>;
+
+void CopyRange(platform::File& from, std::int64_t offset, std::int64_t size, SummingWriter& to) {
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kCopyChunk)));
+  while (size > 0) {
+    const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(size, kCopyChunk));
+    ReadAt(from, offset, buffer.data(), n);
+    to.Write(buffer.data(), n);
+    offset += n;
+    size -= n;
+  }
+}
+
+}  // namespace
+
+WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
+                                     const std::vector<ResourceInput>& resources,
+                                     const StreamedResource* streamed, platform::File& out) {
+  const PeHeaders& h = image.headers();
+  const std::vector<Section>& sections = image.sections();
+
+  // --- the resource tree: the image's own resources, then the new ones over them
+  std::vector<std::vector<std::uint8_t>> kept_bytes;
+  kept_bytes.reserve(image.resources().size());
+  Types tree;
+  for (const ResourceEntry& e : image.resources()) {
+    kept_bytes.push_back(ReadResourceBytes(stub, e));
+    tree[e.type][e.name][e.language] = Leaf{&kept_bytes.back(), e.code_page};
+  }
+  for (const ResourceInput& r : resources) tree[r.type][r.name][r.language] = Leaf{&r.bytes, 0};
+  if (streamed) tree[streamed->type][streamed->name][streamed->language] = Leaf{};
+
+  // --- where the sections go
+  std::vector<Section> kept = sections;
+  const int old = image.resource_section();
+  std::uint32_t dropped_initialised = 0;
+  if (old >= 0 && old == static_cast<int>(sections.size()) - 1) {
+    const Section& s = sections[old];
+    const bool last = std::all_of(sections.begin(), sections.end(), [&](const Section& o) {
+      return o.virtual_address <= s.virtual_address && o.raw_offset <= s.raw_offset;
+    });
+    if (last) {
+      if (s.characteristics & kScnInitializedData) dropped_initialised = s.raw_size;
+      kept.pop_back();
+    }
+  }
+  std::int64_t va_end = AlignUp(h.size_of_headers, h.section_alignment);
+  std::int64_t raw_end = h.size_of_headers;
+  std::int64_t first_raw = std::numeric_limits<std::int64_t>::max();
+  for (const Section& s : kept) {
+    va_end = std::max<std::int64_t>(va_end, std::int64_t{s.virtual_address} + std::max(s.virtual_size, s.raw_size));
+    if (s.raw_size > 0) {
+      raw_end = std::max<std::int64_t>(raw_end, std::int64_t{s.raw_offset} + s.raw_size);
+      first_raw = std::min<std::int64_t>(first_raw, s.raw_offset);
+    }
+  }
+  const std::int64_t table_end = h.section_table_offset + 40 * std::int64_t(kept.size() + 1);
+  if (table_end > h.size_of_headers || table_end > first_raw) {
+    throw EFormatError(u"The stub has no room for another section header");
+  }
+  Section rsrc;
+  rsrc.name = ".rsrc";
+  rsrc.virtual_address = static_cast<std::uint32_t>(AlignUp(va_end, h.section_alignment));
+  rsrc.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, h.file_alignment));
+  rsrc.characteristics = kSectionRsrcCharacteristics;
+
+  // --- the directory: tables, names, data entries, then the data
+  std::vector<std::uint8_t> blob;
+  std::uint32_t tables = 16 + 8 * static_cast<std::uint32_t>(tree.size());
+  for (const auto& [type, names] : tree) {
+    tables += 16 + 8 * static_cast<std::uint32_t>(names.size());
+    for (const auto& [name, languages] : names) tables += 16 + 8 * static_cast<std::uint32_t>(languages.size());
+  }
+  blob.resize(tables);
+  std::map<Text, std::uint32_t> name_offsets;
+  auto name_field = [&](const ResourceId& id) -> std::uint32_t {
+    if (!id.IsName()) return id.id;
+    auto [it, added] = name_offsets.emplace(id.name, static_cast<std::uint32_t>(blob.size()));
+    if (added) {
+      Append16(blob, static_cast<std::uint32_t>(id.name.size()));
+      for (char16_t c : id.name) Append16(blob, c);
+    }
+    return 0x80000000u | it->second;
+  };
+  auto count_named = [](const auto& map) {
+    std::uint16_t n = 0;
+    for (const auto& kv : map) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(kv.first)>, ResourceId>) n += kv.first.IsName();
+    }
+    return n;
+  };
+  auto put_table = [&](std::uint32_t at, std::uint16_t named, std::uint16_t total) {
+    std::fill(blob.begin() + at, blob.begin() + at + 16, 0);
+    Put16(blob.data() + at + 12, named);
+    Put16(blob.data() + at + 14, total - named);
+  };
+  // Tables are laid out breadth first: the root, every type table, every name table.
+  std::uint32_t next_table = 16 + 8 * static_cast<std::uint32_t>(tree.size());
+  std::vector<std::pair<std::uint32_t, Names*>> type_tables;
+  put_table(0, count_named(tree), static_cast<std::uint16_t>(tree.size()));
+  std::uint32_t slot = 16;
+  for (auto& [type, names] : tree) {
+    Put32(blob.data() + slot, name_field(type));
+    Put32(blob.data() + slot + 4, 0x80000000u | next_table);
+    type_tables.emplace_back(next_table, &names);
+    next_table += 16 + 8 * static_cast<std::uint32_t>(names.size());
+    slot += 8;
+  }
+  std::vector<std::pair<std::uint32_t, Languages*>> name_tables;
+  for (auto& [at, names] : type_tables) {
+    put_table(at, count_named(*names), static_cast<std::uint16_t>(names->size()));
+    std::uint32_t s = at + 16;
+    for (auto& [name, languages] : *names) {
+      Put32(blob.data() + s, name_field(name));
+      Put32(blob.data() + s + 4, 0x80000000u | next_table);
+      name_tables.emplace_back(next_table, &languages);
+      next_table += 16 + 8 * static_cast<std::uint32_t>(languages.size());
+      s += 8;
+    }
+  }
+  blob.resize(AlignUp(static_cast<std::int64_t>(blob.size()), 4));
+  for (auto& [at, languages] : name_tables) {
+    put_table(at, 0, static_cast<std::uint16_t>(languages->size()));
+    std::uint32_t s = at + 16;
+    for (auto& [language, leaf] : *languages) {
+      leaf.entry_offset = static_cast<std::uint32_t>(blob.size());
+      blob.resize(blob.size() + 16);
+      Put32(blob.data() + s, language);
+      Put32(blob.data() + s + 4, leaf.entry_offset);
+      s += 8;
+    }
+  }
+  Leaf* streamed_leaf = nullptr;
+  for (auto& [at, languages] : name_tables) {
+    for (auto& [language, leaf] : *languages) {
+      if (!leaf.bytes) {
+        streamed_leaf = &leaf;
+        continue;
+      }
+      blob.resize(AlignUp(static_cast<std::int64_t>(blob.size()), 8));
+      leaf.data_offset = static_cast<std::uint32_t>(blob.size());
+      blob.insert(blob.end(), leaf.bytes->begin(), leaf.bytes->end());
+    }
+  }
+  auto fill_entry = [&](const Leaf& leaf, std::uint32_t size) {
+    std::uint8_t* e = blob.data() + leaf.entry_offset;
+    Put32(e, rsrc.virtual_address + leaf.data_offset);
+    Put32(e + 4, size);
+    Put32(e + 8, leaf.code_page);
+    Put32(e + 12, 0);
+  };
+  for (auto& [at, languages] : name_tables) {
+    for (auto& [language, leaf] : *languages) {
+      if (leaf.bytes) fill_entry(leaf, static_cast<std::uint32_t>(leaf.bytes->size()));
+    }
+  }
+
+  // --- writing: headers last, so the blob and the streamed bytes go first
+  std::vector<std::uint8_t> header(h.size_of_headers);
+  ReadAt(stub, 0, header.data(), h.size_of_headers);
+  SummingWriter w(out);
+  {
+    static const std::uint8_t zeros[kPage] = {};
+    for (std::int64_t left = h.size_of_headers; left > 0; left -= kPage) {
+      w.Write(zeros, static_cast<std::uint32_t>(std::min<std::int64_t>(left, kPage)), false);
+    }
+  }
+  std::vector<Section> by_offset = kept;
+  std::sort(by_offset.begin(), by_offset.end(),
+            [](const Section& a, const Section& b) { return a.raw_offset < b.raw_offset; });
+  for (const Section& s : by_offset) {
+    if (s.raw_size == 0) continue;
+    w.Zeros(s.raw_offset - w.pos());
+    CopyRange(stub, s.raw_offset, s.raw_size, w);
+  }
+  w.Zeros(rsrc.raw_offset - w.pos());
+  std::int64_t section_size = static_cast<std::int64_t>(blob.size());
+  WrittenImage result;
+  if (streamed) {
+    // The streamed bytes start on a page of the file, after a hole where the blob goes.
+    const std::int64_t start = AlignUp(rsrc.raw_offset + section_size, kPage);
+    streamed_leaf->data_offset = static_cast<std::uint32_t>(start - rsrc.raw_offset);
+    w.SeekTo(rsrc.raw_offset + section_size);
+    w.Zeros(start - w.pos());
+    StreamSink sink(w);
+    streamed->write(sink);
+    if (sink.written() > std::numeric_limits<std::int32_t>::max()) {
+      throw EFormatError(u"The package is too large for a Windows program (over 2 GiB)");
+    }
+    fill_entry(*streamed_leaf, static_cast<std::uint32_t>(sink.written()));
+    result.streamed_offset = start;
+    result.streamed_size = static_cast<std::uint32_t>(sink.written());
+    section_size = start - rsrc.raw_offset + sink.written();
+  }
+  const std::int64_t section_end = AlignUp(rsrc.raw_offset + section_size, h.file_alignment);
+  w.Zeros(section_end - w.pos());
+  const std::int64_t image_end = AlignUp(std::int64_t{rsrc.virtual_address} + section_size, h.section_alignment);
+  if (image_end > std::numeric_limits<std::int32_t>::max()) {
+    throw EFormatError(u"The resources are too large for a Windows program (over 2 GiB)");
+  }
+  w.SeekTo(rsrc.raw_offset);
+  w.Write(blob.data(), static_cast<std::uint32_t>(blob.size()));
+
+  rsrc.virtual_size = static_cast<std::uint32_t>(section_size);
+  rsrc.raw_size = static_cast<std::uint32_t>(section_end - rsrc.raw_offset);
+  // The kept sections are the first ones of the table, whose entries stay as they were; the new
+  // one follows them, and a dropped entry is cleared.
+  const std::size_t new_index = kept.size();
+  std::uint8_t* s = header.data() + h.section_table_offset + 40 * new_index;
+  std::fill(s, s + 40 * (sections.size() > new_index ? sections.size() - new_index : 1), 0);
+  std::copy(rsrc.name.begin(), rsrc.name.end(), s);
+  Put32(s + 8, rsrc.virtual_size);
+  Put32(s + 12, rsrc.virtual_address);
+  Put32(s + 16, rsrc.raw_size);
+  Put32(s + 20, rsrc.raw_offset);
+  Put32(s + 36, rsrc.characteristics);
+  kept.push_back(rsrc);
+  Put16(header.data() + h.pe_offset + 6, static_cast<std::uint32_t>(kept.size()));
+  std::uint8_t* opt = header.data() + h.optional_offset;
+  Put32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(image_end));
+  Put32(opt + kOptSizeOfInitializedData,
+        Le32(opt + kOptSizeOfInitializedData) - dropped_initialised + rsrc.raw_size);
+  Put32(opt + kOptCheckSum, 0);
+  auto put_directory = [&](int index, std::uint32_t rva, std::uint32_t size) {
+    if (static_cast<std::uint32_t>(index) >= h.directory_count) return;
+    Put32(header.data() + h.directories_offset + 8 * index, rva);
+    Put32(header.data() + h.directories_offset + 8 * index + 4, size);
+  };
+  put_directory(kDirResource, rsrc.virtual_address, rsrc.virtual_size);
+  put_directory(kDirSecurity, 0, 0);
+  w.SeekTo(0);
+  w.Write(header.data(), static_cast<std::uint32_t>(header.size()));
+  const std::uint32_t checksum = PeChecksum(w.sum(), section_end);
+  std::uint8_t field[4];
+  Put32(field, checksum);
+  w.SeekTo(h.optional_offset + kOptCheckSum);
+  w.Write(field, 4, false);
+  result.file_size = section_end;
+  return result;
+}
+
+std::vector<ResourceInput> StringTableResources(const std::vector<std::pair<std::uint32_t, Text>>& strings,
+                                                std::uint16_t language) {
+  std::map<std::uint32_t, std::map<std::uint32_t, Text>> blocks;
+  for (const auto& [id, text] : strings) {
+    if (!text.empty()) blocks[id / 16 + 1][id % 16] = text;
+  }
+  std::vector<ResourceInput> out;
+  for (const auto& [block, texts] : blocks) {
+    ResourceInput r;
+    r.type = ResourceId::Id(kRtString);
+    r.name = ResourceId::Id(static_cast<std::uint16_t>(block));
+    r.language = language;
+    for (std::uint32_t i = 0; i < 16; ++i) {
+      auto it = texts.find(i);
+      const Text& t = it == texts.end() ? Text() : it->second;
+      Append16(r.bytes, static_cast<std::uint32_t>(t.size()));
+      for (char16_t c : t) Append16(r.bytes, c);
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+}  // namespace builder
