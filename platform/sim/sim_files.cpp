@@ -1,0 +1,391 @@
+// Files and folders of the simulated Windows: drives, path resolution, the file objects.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_windows.h"
+#include "platform/text.h"
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+using sim_detail::AsciiUpper;
+using sim_detail::EqualsNoCase;
+using sim_detail::Shared;
+using sim_detail::UpToNul;
+
+namespace {
+
+bool ValidName(TextView name) {
+  for (char16_t c : name) {
+    if (c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' ||
+        c == u'*') {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::uint32_t ErrnoToWin(int e) {
+  switch (e) {
+    case ENOENT: return kErrorFileNotFound;
+    case ENOTDIR: return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return kErrorAccessDenied;
+    case EEXIST: return kErrorAlreadyExists;
+    case ENOTEMPTY: return kErrorDirNotEmpty;
+    case ENOSPC: return kErrorDiskFull;
+    default: return kErrorAccessDenied;
+  }
+}
+
+}  // namespace
+
+// --- Files -------------------------------------------------------------------------------------
+
+class SimWindows::SimFile : public File {
+ public:
+  SimFile(std::shared_ptr<Shared> shared, std::string host, int fd, bool writable)
+      : shared_(std::move(shared)), host_(std::move(host)), fd_(fd), writable_(writable) {
+    ++shared_->open_files[host_];
+  }
+  ~SimFile() override {
+    ::close(fd_);
+    if (--shared_->open_files[host_] == 0) shared_->open_files.erase(host_);
+  }
+  SimFile(const SimFile&) = delete;
+  SimFile& operator=(const SimFile&) = delete;
+
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t* read) override {
+    *read = 0;
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (*read < size) {
+      ssize_t n = ::read(fd_, p + *read, size - *read);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        shared_->last_error = ErrnoToWin(errno);
+        return false;
+      }
+      if (n == 0) break;
+      *read += static_cast<std::uint32_t>(n);
+    }
+    return true;
+  }
+
+  bool Write(const void* buffer, std::uint32_t size) override {
+    if (!writable_) {
+      shared_->last_error = kErrorAccessDenied;
+      return false;
+    }
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    std::uint32_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(fd_, p + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        shared_->last_error = ErrnoToWin(errno);
+        return false;
+      }
+      done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+  }
+
+  std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::kCurrent) base = ::lseek(fd_, 0, SEEK_CUR);
+    if (origin == SeekOrigin::kEnd) base = Size();
+    if (base < 0) return -1;
+    if ((offset < 0 && base + offset < 0)) {
+      shared_->last_error = kErrorNegativeSeek;
+      return -1;
+    }
+    off_t pos = ::lseek(fd_, static_cast<off_t>(base + offset), SEEK_SET);
+    if (pos < 0) {
+      shared_->last_error = kErrorInvalidParameter;
+      return -1;
+    }
+    return pos;
+  }
+
+  std::int64_t Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      shared_->last_error = ErrnoToWin(errno);
+      return -1;
+    }
+    return st.st_size;
+  }
+
+ private:
+  std::shared_ptr<Shared> shared_;
+  std::string host_;
+  int fd_;
+  bool writable_;
+};
+
+// --- Drive set-up ------------------------------------------------------------------------------
+
+void SimWindows::MapDrive(char16_t letter, fs::path host_folder, std::uint32_t type,
+                          std::int64_t free_bytes, std::int64_t total_bytes) {
+  drives_[AsciiUpper(letter)] = Drive{std::move(host_folder), type, free_bytes, total_bytes};
+}
+
+void SimWindows::UnmapDrive(char16_t letter) { drives_.erase(AsciiUpper(letter)); }
+
+void SimWindows::SetCurrentDirectory(Text dir) { current_dir_ = std::move(dir); }
+
+std::optional<fs::path> SimWindows::HostPath(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return std::nullopt;
+  return r->host;
+}
+
+// --- Path resolution ---------------------------------------------------------------------------
+
+std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
+  Text path(UpToNul(path_in));
+  for (auto& c : path) {
+    if (c == u'/') c = u'\\';
+  }
+  if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') {
+    Fail(kErrorBadNetPath);
+    return std::nullopt;
+  }
+  bool has_drive = path.size() >= 2 && path[1] == u':' &&
+                   ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+  if (!has_drive) {
+    Text cur(UpToNul(current_dir_));
+    for (auto& c : cur) {
+      if (c == u'/') c = u'\\';
+    }
+    if (cur.size() < 2 || cur[1] != u':') {
+      Fail(kErrorPathNotFound);
+      return std::nullopt;
+    }
+    // "\x" is relative to the current drive's root, "x" to the current directory.
+    path = (!path.empty() && path[0] == u'\\') ? cur.substr(0, 2) + path : cur + u'\\' + path;
+  }
+  char16_t letter = AsciiUpper(path[0]);
+  auto drive = drives_.find(letter);
+  if (drive == drives_.end()) {
+    Fail(kErrorPathNotFound);
+    return std::nullopt;
+  }
+  if (drive->second.host.empty()) {
+    Fail(kErrorNotReady);
+    return std::nullopt;
+  }
+
+  std::vector<Text> parts;
+  TextView rest = TextView(path).substr(2);
+  while (!rest.empty()) {
+    auto sep = rest.find(u'\\');
+    TextView part = rest.substr(0, sep);
+    rest = sep == TextView::npos ? TextView() : rest.substr(sep + 1);
+    if (part.empty() || part == u".") continue;
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    if (!ValidName(part)) {
+      Fail(kErrorInvalidName);
+      return std::nullopt;
+    }
+    parts.emplace_back(part);
+  }
+
+  fs::path host = drive->second.host;
+  for (const auto& part : parts) {
+    std::string name = TextToUtf8(part);
+    std::error_code ec;
+    fs::path exact = host / name;
+    if (!fs::exists(fs::symlink_status(exact, ec))) {
+      // Look for an entry that differs only in ASCII case; the smallest name wins so the choice
+      // does not depend on the order of the host directory.
+      std::optional<std::string> match;
+      for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string candidate = it->path().filename().string();
+        if (EqualsNoCase(Utf8ToText(candidate), part) && (!match || candidate < *match)) {
+          match = candidate;
+        }
+      }
+      if (match) name = *match;
+    }
+    host /= name;
+  }
+  return Resolved{host, letter, parts.empty()};
+}
+
+std::uint32_t SimWindows::MissingCode(const fs::path& host) {
+  std::error_code ec;
+  return fs::is_directory(host.parent_path(), ec) ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+// --- Files and folders -------------------------------------------------------------------------
+
+std::uint32_t SimWindows::GetFileAttributes(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return kInvalidFileAttributes;
+  std::error_code ec;
+  auto link = fs::symlink_status(r->host, ec);
+  if (!fs::exists(link)) {
+    Fail(MissingCode(r->host));
+    return kInvalidFileAttributes;
+  }
+  std::uint32_t attrs = 0;
+  if (fs::is_symlink(link)) {
+    attrs |= kFileAttributeReparsePoint;
+    if (fs::is_directory(fs::status(r->host, ec))) attrs |= kFileAttributeDirectory;
+  } else if (fs::is_directory(link)) {
+    attrs |= kFileAttributeDirectory;
+  }
+  if ((attrs & kFileAttributeDirectory) == 0) attrs |= kFileAttributeArchive;
+  return attrs;
+}
+
+bool SimWindows::FileExists(const Text& path) {
+  std::uint32_t a = GetFileAttributes(path);
+  return a != kInvalidFileAttributes && (a & kFileAttributeDirectory) == 0;
+}
+
+bool SimWindows::DirectoryExists(const Text& path) {
+  std::uint32_t a = GetFileAttributes(path);
+  return a != kInvalidFileAttributes && (a & kFileAttributeDirectory) != 0;
+}
+
+bool SimWindows::CreateDirectory(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return false;
+  std::error_code ec;
+  if (r->is_root || fs::exists(fs::symlink_status(r->host, ec))) return Fail(kErrorAlreadyExists);
+  if (!fs::is_directory(r->host.parent_path(), ec)) return Fail(kErrorPathNotFound);
+  if (::mkdir(r->host.c_str(), 0777) != 0) return Fail(ErrnoToWin(errno));
+  return true;
+}
+
+bool SimWindows::RemoveDirectory(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return false;
+  std::error_code ec;
+  auto link = fs::symlink_status(r->host, ec);
+  if (!fs::exists(link)) return Fail(MissingCode(r->host));
+  if (fs::is_symlink(link)) {
+    // A directory symbolic link is removed as a folder; the folder it points at stays.
+    if (!fs::is_directory(fs::status(r->host, ec))) return Fail(kErrorDirectory);
+    if (::unlink(r->host.c_str()) != 0) return Fail(ErrnoToWin(errno));
+    return true;
+  }
+  if (!fs::is_directory(link)) return Fail(kErrorDirectory);
+  if (r->is_root) return Fail(kErrorAccessDenied);
+  if (::rmdir(r->host.c_str()) != 0) {
+    return Fail(errno == ENOTEMPTY || errno == EEXIST ? kErrorDirNotEmpty : ErrnoToWin(errno));
+  }
+  return true;
+}
+
+bool SimWindows::DeleteFile(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return false;
+  std::error_code ec;
+  auto link = fs::symlink_status(r->host, ec);
+  if (!fs::exists(link)) return Fail(MissingCode(r->host));
+  // A folder, or a symbolic link to one, cannot be deleted as a file.
+  if (fs::is_directory(link) ||
+      (fs::is_symlink(link) && fs::is_directory(fs::status(r->host, ec)))) {
+    return Fail(kErrorAccessDenied);
+  }
+  // Windows refuses to delete a file that is still open (opened without delete sharing).
+  if (shared_->open_files.count(r->host.string()) != 0) return Fail(kErrorSharingViolation);
+  if (::unlink(r->host.c_str()) != 0) return Fail(ErrnoToWin(errno));
+  return true;
+}
+
+std::unique_ptr<File> SimWindows::OpenFileForRead(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return nullptr;
+  std::error_code ec;
+  auto st = fs::status(r->host, ec);
+  if (!fs::exists(st)) {
+    Fail(MissingCode(r->host));
+    return nullptr;
+  }
+  if (fs::is_directory(st)) {
+    Fail(kErrorAccessDenied);
+    return nullptr;
+  }
+  int fd = ::open(r->host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(ErrnoToWin(errno));
+    return nullptr;
+  }
+  return std::make_unique<SimFile>(shared_, r->host.string(), fd, false);
+}
+
+std::unique_ptr<File> SimWindows::CreateFileForWrite(const Text& path) {
+  auto r = Resolve(path);
+  if (!r) return nullptr;
+  std::error_code ec;
+  if (r->is_root || fs::is_directory(fs::status(r->host, ec))) {
+    Fail(kErrorAccessDenied);
+    return nullptr;
+  }
+  if (!fs::is_directory(r->host.parent_path(), ec)) {
+    Fail(kErrorPathNotFound);
+    return nullptr;
+  }
+  int fd = ::open(r->host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Fail(ErrnoToWin(errno));
+    return nullptr;
+  }
+  return std::make_unique<SimFile>(shared_, r->host.string(), fd, true);
+}
+
+// --- Drives ------------------------------------------------------------------------------------
+
+std::uint32_t SimWindows::GetLogicalDrives() {
+  std::uint32_t mask = 0;
+  for (const auto& [letter, drive] : drives_) mask |= 1u << (letter - u'A');
+  return mask;
+}
+
+std::uint32_t SimWindows::GetDriveType(const Text& root_in) {
+  TextView root = UpToNul(root_in);
+  // Only a drive root is a root: "X:\" (or "X:" / "X:/").
+  bool form = (root.size() == 2 || (root.size() == 3 && (root[2] == u'\\' || root[2] == u'/'))) &&
+              root[1] == u':';
+  if (!form) return kDriveNoRootDir;
+  auto drive = drives_.find(AsciiUpper(root[0]));
+  return drive == drives_.end() ? kDriveNoRootDir : drive->second.type;
+}
+
+bool SimWindows::GetDiskFreeSpaceEx(const Text& root, std::int64_t* free_to_caller,
+                                    std::int64_t* total) {
+  auto r = Resolve(root);
+  if (!r) return false;
+  std::error_code ec;
+  if (!fs::is_directory(r->host, ec)) return Fail(kErrorPathNotFound);
+  const Drive& drive = drives_.at(r->drive);
+  std::int64_t free_bytes = drive.free_bytes;
+  std::int64_t total_bytes = drive.total_bytes;
+  if (free_bytes < 0 || total_bytes < 0) {
+    auto space = fs::space(drive.host, ec);
+    if (ec) return Fail(kErrorNotReady);
+    if (free_bytes < 0) free_bytes = static_cast<std::int64_t>(space.available);
+    if (total_bytes < 0) total_bytes = static_cast<std::int64_t>(space.capacity);
+  }
+  if (free_to_caller != nullptr) *free_to_caller = free_bytes;
+  if (total != nullptr) *total = total_bytes;
+  return true;
+}
+
+}  // namespace platform

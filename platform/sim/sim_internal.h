@@ -1,0 +1,85 @@
+// Pieces that the files of the simulated Windows share: name rules, the state its open files
+// see, the registry's nodes and the ANSI code page.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/sim/sim_windows.h"
+
+namespace platform {
+namespace sim_detail {
+
+inline char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
+
+inline Text AsciiUpper(TextView t) {
+  Text out(t);
+  for (auto& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+inline bool EqualsNoCase(TextView a, TextView b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// Windows stops reading a path at its first NUL.
+inline TextView UpToNul(const Text& t) {
+  TextView v(t);
+  auto nul = v.find(u'\0');
+  return nul == TextView::npos ? v : v.substr(0, nul);
+}
+
+// State shared by the Os and its open files.
+struct Shared {
+  std::uint32_t last_error = 0;
+  std::map<std::string, int> open_files;  // host path -> open File objects
+};
+
+struct RegValueNode {
+  Text name;
+  std::uint32_t type = 0;
+  Bytes data;
+};
+
+struct RegKey {
+  Text name;
+  bool machine = false;  // under HKEY_LOCAL_MACHINE
+  std::map<Text, std::unique_ptr<RegKey>> children;  // by upper-case name
+  std::map<Text, RegValueNode> values;               // by upper-case name
+};
+
+class Iconv;
+
+}  // namespace sim_detail
+
+class SimWindows::CodePage {
+ public:
+  explicit CodePage(std::uint32_t code_page);
+  ~CodePage();
+  CodePage(const CodePage&) = delete;
+  CodePage& operator=(const CodePage&) = delete;
+
+  std::string ToAnsi(TextView text);
+  Text ToWide(std::string_view bytes);
+
+ private:
+  static char16_t Unit(const std::string& le, size_t at);
+  void BuildSingleByteTable(const char* name);
+
+  bool single_byte_ = false;
+  std::array<char16_t, 256> table_{};
+  std::unordered_map<char16_t, std::uint8_t> reverse_;
+  std::unique_ptr<sim_detail::Iconv> to_wide_;
+  std::unique_ptr<sim_detail::Iconv> from_wide_;
+};
+
+}  // namespace platform
