@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_memory_drive.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
 
@@ -136,7 +137,12 @@ class SimWindows::SimFile : public File {
 
 void SimWindows::MapDrive(char16_t letter, fs::path host_folder, std::uint32_t type,
                           std::int64_t free_bytes, std::int64_t total_bytes) {
-  drives_[AsciiUpper(letter)] = Drive{std::move(host_folder), type, free_bytes, total_bytes};
+  drives_[AsciiUpper(letter)] = Drive{std::move(host_folder), type, free_bytes, total_bytes, {}};
+}
+
+void SimWindows::MapMemoryDrive(char16_t letter, std::int64_t capacity, std::uint32_t type) {
+  drives_[AsciiUpper(letter)] =
+      Drive{{}, type, -1, -1, std::make_shared<sim_detail::MemoryVolume>(capacity)};
 }
 
 void SimWindows::UnmapDrive(char16_t letter) { drives_.erase(AsciiUpper(letter)); }
@@ -145,7 +151,7 @@ void SimWindows::SetCurrentDirectory(Text dir) { current_dir_ = std::move(dir); 
 
 std::optional<fs::path> SimWindows::HostPath(const Text& path) {
   auto r = Resolve(path);
-  if (!r) return std::nullopt;
+  if (!r || r->memory != nullptr) return std::nullopt;
   return r->host;
 }
 
@@ -180,7 +186,7 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
     Fail(kErrorPathNotFound);
     return std::nullopt;
   }
-  if (drive->second.host.empty()) {
+  if (drive->second.host.empty() && !drive->second.memory) {
     Fail(kErrorNotReady);
     return std::nullopt;
   }
@@ -203,6 +209,9 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
     parts.emplace_back(part);
   }
 
+  if (drive->second.memory) {
+    return Resolved{{}, letter, parts.empty(), drive->second.memory.get(), std::move(parts)};
+  }
   fs::path host = drive->second.host;
   for (const auto& part : parts) {
     std::string name = TextToUtf8(part);
@@ -222,7 +231,7 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
     }
     host /= name;
   }
-  return Resolved{host, letter, parts.empty()};
+  return Resolved{host, letter, parts.empty(), nullptr, {}};
 }
 
 std::uint32_t SimWindows::MissingCode(const fs::path& host) {
@@ -235,6 +244,15 @@ std::uint32_t SimWindows::MissingCode(const fs::path& host) {
 std::uint32_t SimWindows::GetFileAttributes(const Text& path) {
   auto r = Resolve(path);
   if (!r) return kInvalidFileAttributes;
+  if (r->memory != nullptr) {
+    std::uint32_t attributes = 0;
+    std::uint32_t code = r->memory->Attributes(r->parts, &attributes);
+    if (code != kErrorSuccess) {
+      Fail(code);
+      return kInvalidFileAttributes;
+    }
+    return attributes;
+  }
   std::error_code ec;
   auto link = fs::symlink_status(r->host, ec);
   if (!fs::exists(link)) {
@@ -265,6 +283,7 @@ bool SimWindows::DirectoryExists(const Text& path) {
 bool SimWindows::CreateDirectory(const Text& path) {
   auto r = Resolve(path);
   if (!r) return false;
+  if (r->memory != nullptr) return Succeed(r->memory->CreateFolder(r->parts));
   std::error_code ec;
   if (r->is_root || fs::exists(fs::symlink_status(r->host, ec))) return Fail(kErrorAlreadyExists);
   if (!fs::is_directory(r->host.parent_path(), ec)) return Fail(kErrorPathNotFound);
@@ -275,6 +294,7 @@ bool SimWindows::CreateDirectory(const Text& path) {
 bool SimWindows::RemoveDirectory(const Text& path) {
   auto r = Resolve(path);
   if (!r) return false;
+  if (r->memory != nullptr) return Succeed(r->memory->RemoveFolder(r->parts));
   std::error_code ec;
   auto link = fs::symlink_status(r->host, ec);
   if (!fs::exists(link)) return Fail(MissingCode(r->host));
@@ -295,6 +315,7 @@ bool SimWindows::RemoveDirectory(const Text& path) {
 bool SimWindows::DeleteFile(const Text& path) {
   auto r = Resolve(path);
   if (!r) return false;
+  if (r->memory != nullptr) return Succeed(r->memory->DeleteFile(r->parts));
   std::error_code ec;
   auto link = fs::symlink_status(r->host, ec);
   if (!fs::exists(link)) return Fail(MissingCode(r->host));
@@ -312,6 +333,10 @@ bool SimWindows::DeleteFile(const Text& path) {
 std::unique_ptr<File> SimWindows::OpenFileForRead(const Text& path) {
   auto r = Resolve(path);
   if (!r) return nullptr;
+  if (r->memory != nullptr) {
+    std::unique_ptr<File> file;
+    return Succeed(r->memory->OpenForRead(r->parts, shared_, &file)) ? std::move(file) : nullptr;
+  }
   std::error_code ec;
   auto st = fs::status(r->host, ec);
   if (!fs::exists(st)) {
@@ -333,6 +358,11 @@ std::unique_ptr<File> SimWindows::OpenFileForRead(const Text& path) {
 std::unique_ptr<File> SimWindows::CreateFileForWrite(const Text& path) {
   auto r = Resolve(path);
   if (!r) return nullptr;
+  if (r->memory != nullptr) {
+    std::unique_ptr<File> file;
+    return Succeed(r->memory->CreateForWrite(r->parts, shared_, &file)) ? std::move(file)
+                                                                        : nullptr;
+  }
   std::error_code ec;
   if (r->is_root || fs::is_directory(fs::status(r->host, ec))) {
     Fail(kErrorAccessDenied);
@@ -372,9 +402,19 @@ bool SimWindows::GetDiskFreeSpaceEx(const Text& root, std::int64_t* free_to_call
                                     std::int64_t* total) {
   auto r = Resolve(root);
   if (!r) return false;
+  const Drive& drive = drives_.at(r->drive);
+  if (r->memory != nullptr) {
+    std::uint32_t attributes = 0;
+    if (r->memory->Attributes(r->parts, &attributes) != kErrorSuccess ||
+        (attributes & kFileAttributeDirectory) == 0) {
+      return Fail(kErrorPathNotFound);
+    }
+    if (free_to_caller != nullptr) *free_to_caller = r->memory->FreeBytes();
+    if (total != nullptr) *total = r->memory->Capacity();
+    return true;
+  }
   std::error_code ec;
   if (!fs::is_directory(r->host, ec)) return Fail(kErrorPathNotFound);
-  const Drive& drive = drives_.at(r->drive);
   std::int64_t free_bytes = drive.free_bytes;
   std::int64_t total_bytes = drive.total_bytes;
   if (free_bytes < 0 || total_bytes < 0) {

@@ -49,6 +49,8 @@ bool SimWindows::Fail(std::uint32_t code) {
   return false;
 }
 
+bool SimWindows::Succeed(std::uint32_t code) { return code == kErrorSuccess || Fail(code); }
+
 std::uint32_t SimWindows::GetLastError() { return shared_->last_error; }
 void SimWindows::SetLastError(std::uint32_t code) { shared_->last_error = code; }
 

@@ -3,8 +3,9 @@
 // buffer rules) closely enough that the portable code above the boundary behaves as on Windows.
 //
 // File system
-// - Drive letters are mapped to host folders with MapDrive; each drive has a type and a free-space
-//   figure. A drive mapped without a host folder is a drive without a medium (not ready).
+// - Drive letters are mapped to host folders with MapDrive, or to drives kept in memory with
+//   MapMemoryDrive; each drive has a type and a free-space figure. A drive mapped without a host
+//   folder is a drive without a medium (not ready).
 // - "\" and "/" both separate components; empty components and "." are dropped; ".." goes up one
 //   level and stops at the drive's root, as on Windows. "X:" alone and "X:name" (drive-relative on
 //   Windows) are taken relative to the drive's root. Paths without a drive are taken relative to
@@ -54,6 +55,7 @@ namespace platform {
 namespace sim_detail {
 struct Shared;
 struct RegKey;
+class MemoryVolume;
 }  // namespace sim_detail
 
 class SimWindows : public Os {
@@ -70,10 +72,17 @@ class SimWindows : public Os {
   void MapDrive(char16_t letter, std::filesystem::path host_folder,
                 std::uint32_t type = kDriveFixed, std::int64_t free_bytes = -1,
                 std::int64_t total_bytes = -1);
+  // Maps a drive letter to a drive kept in memory, empty at first, holding at most capacity bytes
+  // of file data (a write beyond it fails with 112). It keeps the same contracts as a drive over a
+  // host folder, except that there are no symbolic links and HostPath has no answer for it.
+  // Mapping the letter again gives an empty drive; files still open keep their contents.
+  void MapMemoryDrive(char16_t letter, std::int64_t capacity = std::int64_t{1} << 30,
+                      std::uint32_t type = kDriveFixed);
   void UnmapDrive(char16_t letter);
   void SetCurrentDirectory(Text dir);  // a Windows path, for relative paths
   void SetCodePage(std::uint32_t code_page);
-  // The host path that a Windows path names, or nullopt when it cannot be resolved.
+  // The host path that a Windows path names, or nullopt when it cannot be resolved or lies on a
+  // memory drive.
   std::optional<std::filesystem::path> HostPath(const Text& path);
 
   // Registry. A process without administrator rights may read HKEY_LOCAL_MACHINE but not open it
@@ -236,11 +245,14 @@ class SimWindows : public Os {
     std::uint32_t type;
     std::int64_t free_bytes;
     std::int64_t total_bytes;
+    std::shared_ptr<sim_detail::MemoryVolume> memory;  // set for a drive kept in memory
   };
   struct Resolved {
     std::filesystem::path host;
     char16_t drive = 0;
     bool is_root = false;
+    sim_detail::MemoryVolume* memory = nullptr;  // on a memory drive: the drive and
+    std::vector<Text> parts;                     // the path's components
   };
   struct Window {
     Handle handle;
@@ -256,6 +268,8 @@ class SimWindows : public Os {
   // After a failed lookup of an entry: 2 when its folder exists, else 3.
   std::uint32_t MissingCode(const std::filesystem::path& host);
   bool Fail(std::uint32_t code);
+  // True for kErrorSuccess, else Fail(code).
+  bool Succeed(std::uint32_t code);
   // The key node for a root or open handle, or null.
   sim_detail::RegKey* KeyOf(Handle key, std::uint32_t* access);
   LStatus OpenOrCreate(Handle root, const Text& sub_key, std::uint32_t access, bool create,

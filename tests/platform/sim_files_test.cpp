@@ -19,14 +19,25 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t kFree = 5LL << 30;
 
-class SimFilesTest : public ::testing::Test {
+enum class DriveKind { kHostFolder, kMemory };
+
+// The file contracts hold alike for a drive over a host folder and for one kept in memory.
+class SimFilesTest : public ::testing::TestWithParam<DriveKind> {
  protected:
   SimFilesTest() {
-    fs::create_directories(dir_.path() / "Program Files" / "Product");
-    WriteHostFile(dir_.path() / "Program Files" / "Product" / "app.exe", "MZ");
-    os_.MapDrive(u'c', dir_.path(), kDriveFixed, kFree, kFree * 2);
+    if (OnHost()) {
+      os_.MapDrive(u'c', dir_.path(), kDriveFixed, kFree, kFree * 2);
+    } else {
+      os_.MapMemoryDrive(u'c');
+    }
     os_.MapDrive(u'E', {}, kDriveCdrom);
+    EXPECT_TRUE(os_.CreateDirectory(u"C:\\Program Files"));
+    EXPECT_TRUE(os_.CreateDirectory(u"C:\\Program Files\\Product"));
+    auto app = os_.CreateFileForWrite(u"C:\\Program Files\\Product\\app.exe");
+    EXPECT_TRUE(app != nullptr && app->Write("MZ", 2));
   }
+
+  bool OnHost() const { return GetParam() == DriveKind::kHostFolder; }
 
   std::string Read(const Text& path) {
     auto f = os_.OpenFileForRead(path);
@@ -42,7 +53,7 @@ class SimFilesTest : public ::testing::Test {
   SimWindows os_;
 };
 
-TEST_F(SimFilesTest, ResolvesPathsLikeWindows) {
+TEST_P(SimFilesTest, ResolvesPathsLikeWindows) {
   const char16_t* same_file[] = {
       u"C:\\Program Files\\Product\\app.exe",
       u"c:/program files/PRODUCT/APP.EXE",
@@ -60,14 +71,17 @@ TEST_F(SimFilesTest, ResolvesPathsLikeWindows) {
 
   // A new entry under a folder named in another case lands in the existing folder.
   ASSERT_NE(os_.CreateFileForWrite(u"C:\\PROGRAM FILES\\product\\New.txt"), nullptr);
-  EXPECT_TRUE(fs::exists(dir_.path() / "Program Files" / "Product" / "New.txt"));
+  EXPECT_TRUE(os_.FileExists(u"C:\\Program Files\\Product\\New.txt"));
+  if (OnHost()) {
+    EXPECT_TRUE(fs::exists(dir_.path() / "Program Files" / "Product" / "New.txt"));
+  }
 
   os_.SetCurrentDirectory(u"C:\\Program Files");
   EXPECT_TRUE(os_.FileExists(u"Product\\app.exe"));
   EXPECT_TRUE(os_.FileExists(u"\\Program Files\\Product\\app.exe"));
 }
 
-TEST_F(SimFilesTest, FailedLookupsSetWindowsErrorCodes) {
+TEST_P(SimFilesTest, FailedLookupsSetWindowsErrorCodes) {
   struct Case {
     const char16_t* path;
     std::uint32_t error;
@@ -91,7 +105,7 @@ TEST_F(SimFilesTest, FailedLookupsSetWindowsErrorCodes) {
   }
 }
 
-TEST_F(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
+TEST_P(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
   struct Step {
     bool create;  // else remove
     const char16_t* path;
@@ -118,10 +132,13 @@ TEST_F(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
       EXPECT_EQ(os_.GetLastError(), s.error) << TextToUtf8(s.path);
     }
   }
-  EXPECT_FALSE(fs::exists(dir_.path() / "a"));
+  EXPECT_FALSE(os_.DirectoryExists(u"C:\\a"));
+  if (OnHost()) {
+    EXPECT_FALSE(fs::exists(dir_.path() / "a"));
+  }
 }
 
-TEST_F(SimFilesTest, DeleteRefusesFoldersAndOpenFiles) {
+TEST_P(SimFilesTest, DeleteRefusesFoldersAndOpenFiles) {
   const Text file = u"C:\\Program Files\\Product\\app.exe";
   EXPECT_FALSE(os_.DeleteFile(u"C:\\Program Files"));
   EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
@@ -137,7 +154,7 @@ TEST_F(SimFilesTest, DeleteRefusesFoldersAndOpenFiles) {
   EXPECT_FALSE(os_.FileExists(file));
 }
 
-TEST_F(SimFilesTest, FilesReadWriteSeekAndTruncate) {
+TEST_P(SimFilesTest, FilesReadWriteSeekAndTruncate) {
   const Text path = u"C:\\data.bin";
   {
     auto f = os_.CreateFileForWrite(path);
@@ -163,17 +180,22 @@ TEST_F(SimFilesTest, FilesReadWriteSeekAndTruncate) {
   f.reset();
 
   ASSERT_NE(os_.CreateFileForWrite(path), nullptr);  // replaces the content
-  EXPECT_EQ(ReadHostFile(dir_.path() / "data.bin"), "");
+  EXPECT_EQ(Read(path), "");
+  if (OnHost()) {
+    EXPECT_EQ(ReadHostFile(dir_.path() / "data.bin"), "");
+  }
   EXPECT_EQ(os_.CreateFileForWrite(u"C:\\Program Files"), nullptr);
   EXPECT_EQ(os_.GetLastError(), kErrorAccessDenied);
   EXPECT_EQ(os_.CreateFileForWrite(u"C:\\missing\\x.bin"), nullptr);
   EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
 }
 
-TEST_F(SimFilesTest, AttributesAndDirectorySymbolicLinks) {
+TEST_P(SimFilesTest, AttributesAndDirectorySymbolicLinks) {
   EXPECT_EQ(os_.GetFileAttributes(u"C:\\Program Files"), kFileAttributeDirectory);
   EXPECT_EQ(os_.GetFileAttributes(u"C:\\Program Files\\Product\\app.exe"),
             kFileAttributeArchive);
+  EXPECT_EQ(os_.GetFileAttributes(u"C:\\"), kFileAttributeDirectory);
+  if (!OnHost()) return;  // a memory drive has no symbolic links
   fs::create_directory_symlink(dir_.path() / "Program Files", dir_.path() / "link");
   const Text link = u"C:\\link";
   EXPECT_EQ(os_.GetFileAttributes(link), kFileAttributeDirectory | kFileAttributeReparsePoint);
@@ -184,7 +206,8 @@ TEST_F(SimFilesTest, AttributesAndDirectorySymbolicLinks) {
   EXPECT_TRUE(fs::exists(dir_.path() / "Program Files" / "Product" / "app.exe"));
 }
 
-TEST_F(SimFilesTest, DrivesHaveTypesAndFreeSpace) {
+TEST_P(SimFilesTest, DrivesHaveTypesAndFreeSpace) {
+  if (!OnHost()) GTEST_SKIP() << "a memory drive's space is its capacity (MemoryDriveTest)";
   EXPECT_EQ(os_.GetLogicalDrives(), (1u << 2) | (1u << 4));
   EXPECT_EQ(os_.GetDriveType(u"C:\\"), kDriveFixed);
   EXPECT_EQ(os_.GetDriveType(u"e:\\"), kDriveCdrom);
@@ -200,6 +223,69 @@ TEST_F(SimFilesTest, DrivesHaveTypesAndFreeSpace) {
   EXPECT_EQ(os_.GetLastError(), kErrorNotReady);
   EXPECT_FALSE(os_.GetDiskFreeSpaceEx(u"D:\\", &free_bytes, &total));
   EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drives, SimFilesTest,
+                         ::testing::Values(DriveKind::kHostFolder, DriveKind::kMemory),
+                         [](const auto& info) {
+                           return info.param == DriveKind::kHostFolder ? "HostFolder" : "Memory";
+                         });
+
+TEST(MemoryDriveTest, CapacityLimitsWritesAndIsTheFreeSpace) {
+  SimWindows os;
+  os.MapMemoryDrive(u'R', 10, kDriveRemovable);
+  EXPECT_EQ(os.GetDriveType(u"R:\\"), kDriveRemovable);
+  EXPECT_FALSE(os.HostPath(u"R:\\x").has_value());
+  {
+    auto f = os.CreateFileForWrite(u"R:\\a.bin");
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->Write("123456", 6));
+    EXPECT_FALSE(f->Write("12345", 5));
+    EXPECT_EQ(os.GetLastError(), kErrorDiskFull);
+    // A write past the end fills the gap with zeros and is charged for it.
+    EXPECT_EQ(f->Seek(8, SeekOrigin::kBegin), 8);
+    ASSERT_TRUE(f->Write("z", 1));
+    EXPECT_EQ(f->Size(), 9);
+  }
+  std::int64_t free_bytes = 0;
+  std::int64_t total = 0;
+  ASSERT_TRUE(os.GetDiskFreeSpaceEx(u"R:\\", &free_bytes, &total));
+  EXPECT_EQ(free_bytes, 1);
+  EXPECT_EQ(total, 10);
+  {
+    auto f = os.OpenFileForRead(u"r:\\A.BIN");
+    ASSERT_NE(f, nullptr);
+    char buf[9];
+    std::uint32_t n = 0;
+    ASSERT_TRUE(f->Read(buf, 9, &n));
+    EXPECT_EQ(std::string(buf, n), std::string("123456\0\0z", 9));
+  }
+  // Emptying and deleting give the space back.
+  ASSERT_NE(os.CreateFileForWrite(u"R:\\a.bin"), nullptr);
+  ASSERT_TRUE(os.GetDiskFreeSpaceEx(u"R:\\", &free_bytes, nullptr));
+  EXPECT_EQ(free_bytes, 10);
+  ASSERT_TRUE(os.CreateFileForWrite(u"R:\\b.bin")->Write("1234567890", 10));
+  EXPECT_TRUE(os.DeleteFile(u"R:\\b.bin"));
+  ASSERT_TRUE(os.GetDiskFreeSpaceEx(u"R:\\", &free_bytes, nullptr));
+  EXPECT_EQ(free_bytes, 10);
+  EXPECT_FALSE(os.GetDiskFreeSpaceEx(u"R:\\a.bin", &free_bytes, nullptr));
+  EXPECT_EQ(os.GetLastError(), kErrorPathNotFound);
+}
+
+TEST(MemoryDriveTest, OpenFilesOutliveTheDriveAndRemappingEmptiesIt) {
+  SimWindows os;
+  os.MapMemoryDrive(u'R');
+  ASSERT_TRUE(os.CreateFileForWrite(u"R:\\keep.txt")->Write("kept", 4));
+  auto open = os.OpenFileForRead(u"R:\\keep.txt");
+  ASSERT_NE(open, nullptr);
+  os.UnmapDrive(u'R');
+  char buf[4];
+  std::uint32_t n = 0;
+  ASSERT_TRUE(open->Read(buf, 4, &n));
+  EXPECT_EQ(std::string(buf, n), "kept");
+  os.MapMemoryDrive(u'R');
+  EXPECT_FALSE(os.FileExists(u"R:\\keep.txt"));
+  EXPECT_EQ(os.GetLastError(), kErrorFileNotFound);
 }
 
 TEST(HostOsTest, HostPathsMapToDriveZ) {
