@@ -198,10 +198,17 @@ void ExtractPackage(const Text& package_path, const Text& target_dir, const Text
 
   std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
   if (!package) throw EReadError(u"Cannot open the package " + package_path);
+  ExtractPackage(*package, target_dir, password, on_progress);
+}
 
-  const ManifestLocation location = LocateManifest(*package);
+void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
+                    const ProgressCallback& on_progress) {
+  platform::Os& os = platform::CurrentOs();
+  if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
+
+  const ManifestLocation location = LocateManifest(package);
   if (location.empty) return;
-  const Text envelope = os.AnsiToWide(ReadManifestBytes(*package, location));
+  const Text envelope = os.AnsiToWide(ReadManifestBytes(package, location));
 
   tvdata::TDataTable table(Text(), tvdata::TColumnSet{kColName});
   table.Init(tvcrypt::DecryptEnvelope(envelope, password));
@@ -262,7 +269,7 @@ void ExtractPackage(const Text& package_path, const Text& target_dir, const Text
       if (compressed < 0) throw EFormatError(RowText(u"Negative member size", i, name_cell));
       const std::int32_t size = row.Items(kColSize).Value();
       try {
-        CopyMember(*package, location.file_size, position, compressed, size, *out, path,
+        CopyMember(package, location.file_size, position, compressed, size, *out, path,
                    buffers);
       } catch (const EFormatError&) {
         // A member zlib rejects leaves its file empty, as if nothing had been written.

@@ -34,6 +34,11 @@ using ProgressCallback = std::function<void(std::int32_t)>;
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
                     const ProgressCallback& on_progress);
 
+// The same for a package that is already open (a package read in place inside a setup program,
+// package/verify.h FileRange). The caller keeps the file open for the call.
+void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
+                    const ProgressCallback& on_progress);
+
 // done / total * 100, rounded to the nearest integer with halves to even; 100 when total is 0.
 std::int32_t ProgressPercent(std::int64_t done, std::int64_t total);
 

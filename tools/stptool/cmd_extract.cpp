@@ -11,6 +11,7 @@
 #include "platform/os.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"
+#include "tools/stptool/package_source.h"
 
 namespace stptool {
 namespace {
@@ -18,13 +19,15 @@ namespace {
 using platform::Text;
 
 const char kUsage[] =
-    "usage: stptool extract PACKAGE TARGETDIR [--password TEXT] [--quiet] [--codepage N]\n"
+    "usage: stptool extract PACKAGE|SETUP.EXE TARGETDIR [--password TEXT] [--quiet]\n"
+    "                       [--codepage N]\n"
     "\n"
-    "Unpacks every file of PACKAGE into TARGETDIR (created when missing), exactly as the setup\n"
-    "program does: rows whose folder begins with \"$System$\" or \"$Third$\" go to the system\n"
-    "folder of the OS the tool runs on (on Linux, the simulated one) and are skipped when they\n"
-    "exist there. The percentage done is shown on stderr. On any failure a message is printed\n"
-    "and the exit code is 1; files written before the failure stay.\n"
+    "Unpacks every file of PACKAGE (or of the package a built setup program carries, read in\n"
+    "place) into TARGETDIR (created when missing), exactly as the setup program does: rows\n"
+    "whose folder begins with \"$System$\" or \"$Third$\" go to the system folder of the OS the\n"
+    "tool runs on (on Linux, the simulated one) and are skipped when they exist there. The\n"
+    "percentage done is shown on stderr. On any failure a message is printed and the exit code\n"
+    "is 1; files written before the failure stay.\n"
     "\n"
     "options:\n"
     "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
@@ -53,7 +56,7 @@ int Run(const std::vector<std::string>& args) {
 
   std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
   platform::ScopedOs scope(*os);
-  const Text package_path = platform::HostPathToOsPath(positional[0]);
+  PackageSource source(positional[0]);
   Text target = platform::HostPathToOsPath(positional[1]);
   if (target.empty() || target.back() != u'\\') target += u'\\';
 
@@ -68,7 +71,7 @@ int Run(const std::vector<std::string>& args) {
     };
   }
   try {
-    package::ExtractPackage(package_path, target, password, progress);
+    package::ExtractPackage(source.package(), target, password, progress);
   } catch (...) {
     if (shown >= 0) std::fputc('\n', stderr);
     throw;

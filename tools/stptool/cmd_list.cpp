@@ -14,6 +14,7 @@
 #include "platform/os.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"
+#include "tools/stptool/package_source.h"
 
 namespace stptool {
 namespace {
@@ -21,9 +22,10 @@ namespace {
 using platform::Text;
 
 const char kUsage[] =
-    "usage: stptool list PACKAGE [--password TEXT] [--codepage N]\n"
+    "usage: stptool list PACKAGE|SETUP.EXE [--password TEXT] [--codepage N]\n"
     "\n"
-    "Decrypts the manifest of PACKAGE and prints it, TAB-separated: the property header when the\n"
+    "Decrypts the manifest of PACKAGE (or of the package a built setup program carries) and\n"
+    "prints it, TAB-separated: the property header when the\n"
     "manifest has one (a line beginning with \"properties\"), a header line, then one line per\n"
     "row: folder, file name (with \",\" and \"|\" restored), compressed size, uncompressed size\n"
     "and the flat flag (1 when the row unpacks straight into the target folder). A cell that is\n"
@@ -74,16 +76,15 @@ int Run(const std::vector<std::string>& args) {
 
   std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
   platform::ScopedOs scope(*os);
-  const Text path = platform::HostPathToOsPath(positional[0]);
-  std::unique_ptr<platform::File> file = os->OpenFileForRead(path);
-  if (!file) throw platform::EReadError(u"Cannot open " + path);
-  const package::ManifestLocation location = package::LocateManifest(*file);
+  PackageSource source(positional[0]);
+  platform::File& file = source.package();
+  const package::ManifestLocation location = package::LocateManifest(file);
   if (location.empty) {
     std::fprintf(stderr, "stptool list: the length field says the package is empty\n");
     return 0;
   }
   const Text plain = tvcrypt::DecryptEnvelope(
-      os->AnsiToWide(package::ReadManifestBytes(*file, location)), password);
+      os->AnsiToWide(package::ReadManifestBytes(file, location)), password);
   if (plain.empty()) throw platform::EFormatError(u"The manifest cannot be decrypted");
 
   tvdata::TDataTable table(Text(), tvdata::TColumnSet{package::kColName});

@@ -11,6 +11,7 @@
 #include "platform/os.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"
+#include "tools/stptool/package_source.h"
 
 namespace stptool {
 namespace {
@@ -18,13 +19,13 @@ namespace {
 using platform::Text;
 
 const char kUsage[] =
-    "usage: stptool verify PACKAGE [--password TEXT] [--codepage N]\n"
+    "usage: stptool verify PACKAGE|SETUP.EXE [--password TEXT] [--codepage N]\n"
     "\n"
-    "Checks PACKAGE without writing anything: the manifest is found and decrypts to a table of\n"
-    "the required form, every member inflates to exactly the size its row gives and its zlib\n"
-    "stream ends at the member's last byte with a good checksum, and the members lie end to end\n"
-    "before the manifest. Exit code 0 when the package is sound; otherwise 1, with one line per\n"
-    "problem on stdout.\n"
+    "Checks PACKAGE, or the package a built setup program carries, without writing anything:\n"
+    "the manifest is found and decrypts to a table of the required form, every member inflates\n"
+    "to exactly the size its row gives and its zlib stream ends at the member's last byte with a\n"
+    "good checksum, and the members lie end to end before the manifest. Exit code 0 when the\n"
+    "package is sound; otherwise 1, with one line per problem on stdout.\n"
     "\n"
     "options:\n"
     "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
@@ -49,10 +50,8 @@ int Run(const std::vector<std::string>& args) {
 
   std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
   platform::ScopedOs scope(*os);
-  std::unique_ptr<platform::File> file =
-      os->OpenFileForRead(platform::HostPathToOsPath(positional[0]));
-  if (!file) throw platform::EReadError(u"Cannot open " + platform::Utf8ToText(positional[0]));
-  const std::vector<Text> problems = package::VerifyPackage(*file, password);
+  PackageSource source(positional[0]);
+  const std::vector<Text> problems = package::VerifyPackage(source.package(), password);
   for (const Text& problem : problems) {
     std::printf("%s: %s\n", positional[0].c_str(), platform::TextToUtf8(problem).c_str());
   }
