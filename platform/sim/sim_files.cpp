@@ -1,11 +1,14 @@
 // Files and folders of the simulated Windows: drives, path resolution, the file objects.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "platform/sim/sim_internal.h"
 #include "platform/sim/sim_memory_drive.h"
@@ -44,8 +47,50 @@ std::uint32_t ErrnoToWin(int e) {
     case EEXIST: return kErrorAlreadyExists;
     case ENOTEMPTY: return kErrorDirNotEmpty;
     case ENOSPC: return kErrorDiskFull;
+    case ENAMETOOLONG: return kErrorFilenameExcedRange;
     default: return kErrorAccessDenied;
   }
+}
+
+// A file descriptor that closes itself.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  bool ok() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The entry of the folder open as dir whose name differs from name only in ASCII case; the
+// smallest such name wins so the choice does not depend on the order of the host folder.
+std::optional<std::string> CaseVariant(int dir, TextView name) {
+  int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  DIR* listing = ::fdopendir(fd);
+  if (listing == nullptr) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::optional<std::string> match;
+  while (const dirent* entry = ::readdir(listing)) {
+    std::string candidate = entry->d_name;
+    if (EqualsNoCase(Utf8ToText(candidate), name) && (!match || candidate < *match)) {
+      match = std::move(candidate);
+    }
+  }
+  ::closedir(listing);
+  return match;
 }
 
 }  // namespace
@@ -157,7 +202,7 @@ std::optional<fs::path> SimWindows::HostPath(const Text& path) {
 
 // --- Path resolution ---------------------------------------------------------------------------
 
-std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
+std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in, size_t limit) {
   Text path(UpToNul(path_in));
   for (auto& c : path) {
     if (c == u'/') c = u'\\';
@@ -202,32 +247,39 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in) {
       if (!parts.empty()) parts.pop_back();
       continue;
     }
-    if (!ValidName(part)) {
+    if (part.size() > kMaxName || !ValidName(part)) {
       Fail(kErrorInvalidName);
       return std::nullopt;
     }
     parts.emplace_back(part);
   }
+  // The full path as GetFullPathName would give it: "X:\" and the parts joined by "\".
+  size_t full_length = 3;
+  for (const Text& part : parts) full_length += part.size() + 1;
+  if (!parts.empty()) --full_length;
+  if (full_length >= kMaxPath || full_length >= limit) {
+    Fail(full_length >= kMaxPath ? kErrorPathNotFound : kErrorFilenameExcedRange);
+    return std::nullopt;
+  }
 
   if (drive->second.memory) {
     return Resolved{{}, letter, parts.empty(), drive->second.memory.get(), std::move(parts)};
   }
+  // Walked one folder descriptor at a time, so each component costs one lookup whatever its
+  // depth. Past the first component that does not exist nothing more is looked up.
   fs::path host = drive->second.host;
-  for (const auto& part : parts) {
-    std::string name = TextToUtf8(part);
-    std::error_code ec;
-    fs::path exact = host / name;
-    if (!fs::exists(fs::symlink_status(exact, ec))) {
-      // Look for an entry that differs only in ASCII case; the smallest name wins so the choice
-      // does not depend on the order of the host directory.
-      std::optional<std::string> match;
-      for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string candidate = it->path().filename().string();
-        if (EqualsNoCase(Utf8ToText(candidate), part) && (!match || candidate < *match)) {
-          match = candidate;
-        }
+  UniqueFd dir(::open(host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string name = TextToUtf8(parts[i]);
+    if (dir.ok()) {
+      struct stat st {};
+      if (::fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        std::optional<std::string> match = CaseVariant(dir.get(), parts[i]);
+        if (match) name = *match;
       }
-      if (match) name = *match;
+      dir = UniqueFd(i + 1 < parts.size()
+                         ? ::openat(dir.get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)
+                         : -1);
     }
     host /= name;
   }
@@ -281,7 +333,7 @@ bool SimWindows::DirectoryExists(const Text& path) {
 }
 
 bool SimWindows::CreateDirectory(const Text& path) {
-  auto r = Resolve(path);
+  auto r = Resolve(path, kMaxDirectoryPath);
   if (!r) return false;
   if (r->memory != nullptr) return Succeed(r->memory->CreateFolder(r->parts));
   std::error_code ec;

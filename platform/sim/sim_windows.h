@@ -11,6 +11,10 @@
 //   Windows) are taken relative to the drive's root. Paths without a drive are taken relative to
 //   the current directory (SetCurrentDirectory); there is none at first, so they fail with 3.
 //   UNC paths (\\server\share) are not simulated and fail with 53.
+// - Length limits of the Win32 file API without the "\\?\" prefix: a full path (drive, current
+//   directory and "."/".." applied) of MAX_PATH (260) characters or more fails with 3, and
+//   CreateDirectory refuses one of 248 (MAX_PATH - 12) or more with 206. A name longer than 255
+//   characters fails with 123, as NTFS refuses it.
 // - Names are matched case-insensitively for ASCII letters: an existing host entry that differs
 //   only in ASCII case is used; a new entry keeps the case it was given. Other letters compare
 //   exactly. Trailing dots and spaces of a name are kept (Windows strips them).
@@ -240,6 +244,10 @@ class SimWindows : public Os {
                                                                  const Text& type) override;
 
  private:
+  static constexpr size_t kMaxPath = 260;
+  static constexpr size_t kMaxDirectoryPath = kMaxPath - 12;  // room left for an 8.3 name
+  static constexpr size_t kMaxName = 255;
+
   struct Drive {
     std::filesystem::path host;  // empty: no medium
     std::uint32_t type;
@@ -263,8 +271,9 @@ class SimWindows : public Os {
   class SimShellLink;
   class CodePage;
 
-  // Resolves a Windows path; on failure sets the last error and returns nullopt.
-  std::optional<Resolved> Resolve(const Text& path);
+  // Resolves a Windows path whose full form is shorter than limit characters; on failure sets the
+  // last error and returns nullopt.
+  std::optional<Resolved> Resolve(const Text& path, size_t limit = kMaxPath);
   // After a failed lookup of an entry: 2 when its folder exists, else 3.
   std::uint32_t MissingCode(const std::filesystem::path& host);
   bool Fail(std::uint32_t code);

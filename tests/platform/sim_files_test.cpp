@@ -105,6 +105,39 @@ TEST_P(SimFilesTest, FailedLookupsSetWindowsErrorCodes) {
   }
 }
 
+// The Win32 file API without the "\\?\" prefix: full paths below 260 characters (folders to
+// create below 248), names of at most 255.
+TEST_P(SimFilesTest, PathAndNameLengthLimits) {
+  const Text name_255(255, u'n');
+  EXPECT_NE(os_.CreateFileForWrite(u"C:\\" + name_255), nullptr);  // 258 characters
+  EXPECT_EQ(os_.CreateFileForWrite(u"C:\\" + name_255 + u"n"), nullptr);
+  EXPECT_EQ(os_.GetLastError(), kErrorInvalidName);
+
+  Text deep = u"C:";  // 122 levels of "\d": 246 characters
+  for (int i = 0; i < 122; ++i) {
+    deep += u"\\d";
+    ASSERT_TRUE(os_.CreateDirectory(deep));
+  }
+  EXPECT_FALSE(os_.CreateDirectory(deep + u"\\e"));  // 248 characters
+  EXPECT_EQ(os_.GetLastError(), kErrorFilenameExcedRange);
+  const Text file_259 = deep + u"\\" + Text(12, u'f');
+  const Text file_260 = file_259 + u"f";
+  EXPECT_NE(os_.CreateFileForWrite(file_259), nullptr);
+  EXPECT_EQ(os_.CreateFileForWrite(file_260), nullptr);
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+  EXPECT_EQ(os_.GetFileAttributes(file_260), kInvalidFileAttributes);
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+
+  // The limit is on the full path: ".." is applied first, and the current directory counts.
+  Text climbing = u"C:";
+  for (int i = 0; i < 100; ++i) climbing += u"\\x\\..";
+  EXPECT_TRUE(os_.FileExists(climbing + u"\\" + name_255));
+  os_.SetCurrentDirectory(deep);
+  EXPECT_TRUE(os_.FileExists(Text(12, u'f')));
+  EXPECT_FALSE(os_.FileExists(Text(13, u'f')));
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
+}
+
 TEST_P(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
   struct Step {
     bool create;  // else remove
