@@ -32,11 +32,6 @@ void Xor(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out, std::s
   for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(a[i] ^ b[i]);
 }
 
-// The key bytes a key of `size` bits yields. A 4-bit key passes the size check but has no whole
-// byte; it is handed on as one zero byte, which every algorithm's widening treats like an
-// all-zero key, so no primitive ever sees an empty key.
-std::size_t KeyBytes(std::uint32_t size) { return size / 8; }
-
 }  // namespace
 
 // --- TCrypt_cipher --------------------------------------------------------------------------------
@@ -45,6 +40,25 @@ void TCrypt_cipher::CheckKeySize(std::uint32_t size) const {
   const auto max = static_cast<std::uint32_t>(GetMaxKeySize());
   if (size == 0 || size % 4 != 0 || size > max) {
     throw ECrypt_cipher(u"Invalid key size");
+  }
+}
+
+void TCrypt_cipher::CheckInitialized() const {
+  if (!fInitialized) throw ECrypt_cipher(u"Cipher not initialized");
+}
+
+void TCrypt_cipher::Init(const void* key, std::uint32_t size, const void* init_vector) {
+  if (fInitialized) Burn();
+  CheckKeySize(size);
+  fInitialized = true;
+  // A 4-bit key passes the size check but has no whole byte; it is handed on as one zero byte,
+  // which every algorithm's widening treats like an all-zero key, so no algorithm ever sees an
+  // empty key.
+  static constexpr std::uint8_t kZeroByte = 0;
+  if (size / 8 == 0) {
+    Keyed(&kZeroByte, 1, init_vector);
+  } else {
+    Keyed(static_cast<const std::uint8_t*>(key), size / 8, init_vector);
   }
 }
 
@@ -90,17 +104,8 @@ void TCrypt_blockcipher::CheckInitialized() const {
   if (!fInitialized) throw ECrypt_blockcipher(u"Cipher not initialized");
 }
 
-void TCrypt_blockcipher::Init(const void* key, std::uint32_t size, const void* init_vector) {
-  if (fInitialized) Burn();
-  CheckKeySize(size);
-  fInitialized = true;
-  const std::size_t key_bytes = KeyBytes(size);
-  if (key_bytes == 0) {
-    const std::uint8_t zero = 0;
-    ExpandKey(&zero, 8);
-  } else {
-    ExpandKey(static_cast<const std::uint8_t*>(key), size);
-  }
+void TCrypt_blockcipher::Keyed(const std::uint8_t* key, std::size_t bytes, const void* init_vector) {
+  ExpandKey(key, bytes);
   const std::size_t n = BlockBytes();
   if (init_vector != nullptr) {
     std::memcpy(IV.data(), init_vector, n);

@@ -68,7 +68,7 @@ class TCrypt_cipher {
   // at most GetMaxKeySize, else ECrypt_cipher "Invalid key size" and the object stays burned).
   // init_vector points to one block, or is null: a block cipher then uses E(all-zero block).
   // The stream cipher ignores it. Re-keying an initialized cipher burns it first.
-  virtual void Init(const void* key, std::uint32_t size, const void* init_vector) = 0;
+  void Init(const void* key, std::uint32_t size, const void* init_vector);
   virtual void Burn() = 0;
   virtual void Reset() = 0;
 
@@ -89,8 +89,13 @@ class TCrypt_cipher {
   // The byte transform the string operations use.
   virtual void StringEncrypt(std::uint8_t* data, std::size_t size) { Encrypt(data, data, size); }
   virtual void StringDecrypt(std::uint8_t* data, std::size_t size) { Decrypt(data, data, size); }
+  // The cipher's own keying, called by Init once the size is checked and the object marked
+  // initialized: `bytes` key bytes, never fewer than one.
+  virtual void Keyed(const std::uint8_t* key, std::size_t bytes, const void* init_vector) = 0;
   // Raises ECrypt_cipher "Invalid key size" unless size is usable for this cipher.
   void CheckKeySize(std::uint32_t size) const;
+  // Raises ECrypt_cipher "Cipher not initialized" unless the cipher has a key.
+  void CheckInitialized() const;
 
   bool fInitialized = false;
 };
@@ -114,7 +119,6 @@ class TCrypt_blockcipher : public TCrypt_cipher {
   TCrypt_ciphermode CipherMode() const { return fCipherMode; }
   void SetCipherMode(TCrypt_ciphermode mode) { fCipherMode = mode; }
 
-  void Init(const void* key, std::uint32_t size, const void* init_vector) override;
   // Wipes the key schedule, fills IV and CV with 0xFF and clears Initialized.
   void Burn() override;
   // CV = IV.
@@ -145,18 +149,21 @@ class TCrypt_blockcipher : public TCrypt_cipher {
  protected:
   static constexpr std::size_t kMaxBlockBytes = 16;
 
-  // The cipher's own key schedule over the first size/8 key bytes (size in bits, already checked).
-  virtual void ExpandKey(const std::uint8_t* key, std::uint32_t size) = 0;
+  // The cipher's own key schedule over `bytes` key bytes (at least one, size already checked).
+  virtual void ExpandKey(const std::uint8_t* key, std::size_t bytes) = 0;
   // One block, without the initialized check (the public entry points make it).
   virtual void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const = 0;
   virtual void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const = 0;
   // Clears the key schedule only.
   virtual void WipeKey() = 0;
 
+  // The key schedule, then IV = init_vector (or E(all-zero block)) and CV = IV.
+  void Keyed(const std::uint8_t* key, std::size_t bytes, const void* init_vector) override;
   void StringEncrypt(std::uint8_t* data, std::size_t size) override;
   void StringDecrypt(std::uint8_t* data, std::size_t size) override;
 
   std::size_t BlockBytes() const { return static_cast<std::size_t>(GetBlockSize()) / 8; }
+  // The block ciphers raise their own class of error: ECrypt_blockcipher.
   void CheckInitialized() const;
   // Handles the final partial block of CBC, CFB-block and OFB: CV = E(CV), out = in ^ CV.
   void XorTail(const std::uint8_t* in, std::uint8_t* out, std::size_t r);

@@ -85,16 +85,8 @@ TCrypt_rc4::~TCrypt_rc4() {
   if (fInitialized) Burn();
 }
 
-void TCrypt_rc4::Init(const void* key, std::uint32_t size, const void* /*init_vector*/) {
-  if (fInitialized) Burn();
-  CheckKeySize(size);
-  fInitialized = true;
-  if (size / 8 == 0) {
-    const std::uint8_t zero = 0;  // a 4-bit key has no whole byte: schedule one zero byte
-    prim_.SetKey(&zero, 1);
-  } else {
-    prim_.SetKey(static_cast<const std::uint8_t*>(key), size / 8);
-  }
+void TCrypt_rc4::Keyed(const std::uint8_t* key, std::size_t bytes, const void* /*init_vector*/) {
+  prim_.SetKey(key, bytes);
 }
 
 void TCrypt_rc4::Burn() {
@@ -105,7 +97,7 @@ void TCrypt_rc4::Burn() {
 void TCrypt_rc4::Reset() { prim_.Reset(); }
 
 void TCrypt_rc4::Encrypt(const void* in, void* out, std::size_t size) {
-  if (!fInitialized) throw ECrypt_cipher(u"Cipher not initialized");
+  CheckInitialized();
   if (size == 0) return;
   prim_.Process(static_cast<const std::uint8_t*>(in), static_cast<std::uint8_t*>(out), size);
 }

@@ -31,7 +31,7 @@ class TCrypt_blockcipher_over : public Base {
   }
 
  protected:
-  void ExpandKey(const std::uint8_t* key, std::uint32_t size) override { prim_.SetKey(key, size / 8); }
+  void ExpandKey(const std::uint8_t* key, std::size_t bytes) override { prim_.SetKey(key, bytes); }
   void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const override { prim_.EncryptBlock(in, out); }
   void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const override { prim_.DecryptBlock(in, out); }
   void WipeKey() override { prim_.Wipe(); }
@@ -146,11 +146,13 @@ class TCrypt_rc4 : public TCrypt_cipher {
   int GetMaxKeySize() const override { return kMaxKeySize; }
   bool SelfTest() const override;
 
-  void Init(const void* key, std::uint32_t size, const void* init_vector) override;
   void Burn() override;
   void Reset() override;
   void Encrypt(const void* in, void* out, std::size_t size) override;
   void Decrypt(const void* in, void* out, std::size_t size) override;
+
+ protected:
+  void Keyed(const std::uint8_t* key, std::size_t bytes, const void* init_vector) override;
 
  private:
   prim::Rc4 prim_;

@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "crypt/envelope_detail.h"
 
 namespace tvcrypt {

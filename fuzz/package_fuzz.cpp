@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/extract.h"
 #include "package/package_format.h"

@@ -7,13 +7,13 @@
 #include <memory>
 #include <vector>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
-#include "shell/system_helpers.h"
+#include "shell/system_info.h"
 
 namespace package {
 

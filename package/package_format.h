@@ -7,7 +7,7 @@
 //
 // - Each member is one zlib stream (RFC 1950) holding one product file, in manifest-row order,
 //   with no gap between members. Member i starts at the sum of the compressed sizes of rows 0..i-1.
-// - The manifest is an envelope text (crypt/crypt_utils.h), one byte per character in the ANSI
+// - The manifest is an envelope text (crypt/envelope.h), one byte per character in the ANSI
 //   code page, whose plain text is a table text with one row per member:
 //     cell 0  destination folder ("" = the target folder, "sub\" = a subfolder, "$System$..." or
 //             "$Third$..." = the system folder); not escaped
@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "crypt/catalogue.h"
 #include "platform/os.h"
 
 namespace package {
@@ -107,8 +108,8 @@ Text FormatManifestText(const std::vector<ManifestRow>& rows, TextView name);
 void WriteManifestAndTail(platform::File& out, std::string_view manifest_bytes, TailShape shape);
 
 struct PackOptions {
-  int cipher = 5;  // Rijndael
-  int digest = 3;  // SHA-256
+  int cipher = tvcrypt::kRijndael;
+  int digest = tvcrypt::kSha256;
   Text password;
   int level = 9;  // zlib level; 9 gives members that begin with 0x78 0xDA
   TailShape tail = TailShape::kTail3;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/text.h"

@@ -5,8 +5,8 @@
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
+#include "shell/registry.h"
 #include "shell/registry_key.h"
-#include "shell/system_helpers.h"
 
 namespace shell {
 

@@ -7,10 +7,12 @@
 #include "package/extract.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
+#include "shell/messages.h"
+#include "shell/registry.h"
 #include "shell/shell_links.h"
-#include "shell/system_helpers.h"
+#include "shell/system_info.h"
 #include "startup/product_params.h"
-#include "wizard/global.h"
+#include "wizard/browse_and_launch.h"
 
 namespace wizard {
 

@@ -2,7 +2,7 @@
 // 8-bit CFB costs one block encryption per byte, so the block cipher's speed dominates.
 #include <benchmark/benchmark.h>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/package_format.h"
 #include "platform/host.h"

@@ -22,11 +22,6 @@ void Blowfish::Encrypt(uint32_t& l, uint32_t& r) const {
 }
 
 void Blowfish::SetKey(const uint8_t* key, size_t len) {
-  static constexpr uint8_t kZero = 0;
-  if (len == 0) {
-    key = &kZero;
-    len = 1;
-  }
   if (len > kMaxKeyBytes) len = kMaxKeyBytes;
   // The initial P-array and S-boxes are the first 1042 words of pi, in that order.
   std::memcpy(p_, kPiWords, sizeof p_);

@@ -15,8 +15,8 @@ class Blowfish {
   Blowfish(const Blowfish&) = delete;
   Blowfish& operator=(const Blowfish&) = delete;
 
-  // len is 1..56; the key bytes are used cyclically, packed big-endian into 32-bit words.
-  // A zero length is taken as the one-byte key 00.
+  // len is 1..56 (the cipher layer turns a key with no whole byte into one zero byte); the key
+  // bytes are used cyclically, packed big-endian into 32-bit words.
   void SetKey(const uint8_t* key, size_t len);
   void EncryptBlock(const uint8_t* in, uint8_t* out) const;  // in == out allowed
   void DecryptBlock(const uint8_t* in, uint8_t* out) const;

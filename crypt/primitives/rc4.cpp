@@ -7,11 +7,6 @@
 namespace tvcrypt::prim {
 
 void Rc4::SetKey(const uint8_t* key, size_t len) {
-  static constexpr uint8_t kZero = 0;
-  if (len == 0) {
-    key = &kZero;
-    len = 1;
-  }
   if (len > kMaxKeyBytes) len = kMaxKeyBytes;
   for (int i = 0; i < 256; ++i) s_[i] = uint8_t(i);
   uint8_t j = 0;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "crypt/cipher.h"
-#include "crypt/crypt_utils.h"
+#include "crypt/catalogue.h"
 #include "platform/sim/sim_windows.h"
 
 namespace tvcrypt::test {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "crypt/base64.h"
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "tests/crypt/crypt_test_util.h"
 
 namespace tvcrypt::test {

@@ -8,7 +8,7 @@
 
 #include "crypt/base64.h"
 #include "crypt/ciphers.h"
-#include "crypt/crypt_utils.h"
+#include "crypt/catalogue.h"
 #include "crypt/hashes.h"
 #include "tests/crypt/crypt_test_util.h"
 

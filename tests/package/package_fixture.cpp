@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 
 namespace pkgtest {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
-#include "shell/system_helpers.h"
+#include "shell/system_info.h"
 
 namespace shell {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "shell/system_helpers.h"
+#include "shell/registry.h"
 #include "tests/shell/shell_test_env.h"
 
 namespace shell {

@@ -10,8 +10,8 @@
 #include "platform/text.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
+#include "shell/registry.h"
 #include "shell/shell_links.h"
-#include "shell/system_helpers.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include "platform/text.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
-#include "shell/system_helpers.h"
+#include "shell/registry.h"
+#include "shell/system_info.h"
 #include <shlwapi.h>
 
 namespace {

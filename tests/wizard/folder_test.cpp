@@ -1,7 +1,7 @@
 // The destination page: the proposed folder, the folder-change rule, browsing.
 #include "wizard_fixture.h"
 
-#include "wizard/global.h"
+#include "wizard/browse_and_launch.h"
 
 namespace wiztest {
 namespace {

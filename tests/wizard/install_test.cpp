@@ -1,7 +1,7 @@
 // Install and Finish: the folder, the package, its failures, shortcuts, the uninstall entry.
 #include "wizard_fixture.h"
 
-#include "wizard/global.h"
+#include "wizard/browse_and_launch.h"
 
 namespace wiztest {
 namespace {

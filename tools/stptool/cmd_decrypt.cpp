@@ -9,7 +9,7 @@
 #include <io.h>
 #endif
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "platform/host.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"

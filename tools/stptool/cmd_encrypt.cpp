@@ -9,7 +9,7 @@
 #include <io.h>
 #endif
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "platform/host.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"
@@ -17,18 +17,16 @@
 namespace stptool {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: stptool encrypt --cipher N --digest N [--password TEXT] [--codepage N] FILE\n"
+const std::string kUsage =
+    "usage: stptool encrypt --cipher N|NAME --digest N|NAME [--password TEXT] [--codepage N] FILE\n"
     "\n"
     "Reads the UTF-8 text in FILE and writes a cipher envelope of it to standard output, one\n"
     "byte per character through the ANSI code page (the form setup.exe reads). The salt and\n"
     "initialisation vector are random printable ASCII characters.\n"
     "\n"
-    "options:\n"
-    "  --cipher N       0 Blowfish, 1 CAST-128, 2 CAST-256, 3 DES, 4 triple DES, 5 Rijndael,\n"
-    "                   6 RC4, 7 Twofish, 8 IDEA\n"
-    "  --digest N       the digest that makes the key: 0 HAVAL, 1 MD5, 2 SHA-1, 3 SHA-256,\n"
-    "                   4 SHA-512\n"
+    "options:\n" +
+    OptionHelp("--cipher N|NAME", 19, CipherChoices()) +
+    OptionHelp("--digest N|NAME", 19, "the digest that makes the key: " + DigestChoices()) +
     "  --password TEXT  password (default: empty; setup.exe opens only envelopes made without)\n"
     "  --codepage N     the ANSI code page of the output: 1252 (default) or 936\n"
     "\n"
@@ -42,16 +40,15 @@ int Run(const std::vector<std::string>& args) {
       continue;
     }
     if (args[i].rfind("--", 0) == 0 || !path.empty()) {
-      std::fputs(kUsage, stderr);
+      std::fputs(kUsage.c_str(), stderr);
       return 2;
     }
     path = args[i];
   }
-  int cipher = 0, digest = 0, cp = 0;
-  if (path.empty() || !ParseInt(cipher_arg, 0, tvcrypt::kCipherCount - 1, &cipher) ||
-      !ParseInt(digest_arg, 0, tvcrypt::kDigestCount - 1, &digest) ||
-      !ParseInt(code_page, 1, 65535, &cp)) {
-    std::fputs(kUsage, stderr);
+  const int cipher = ParseCipher(cipher_arg), digest = ParseDigest(digest_arg);
+  int cp = 0;
+  if (path.empty() || cipher < 0 || digest < 0 || !ParseInt(code_page, 1, 65535, &cp)) {
+    std::fputs(kUsage.c_str(), stderr);
     return 2;
   }
 
@@ -63,8 +60,8 @@ int Run(const std::vector<std::string>& args) {
     return 1;
   }
   const platform::Text envelope =
-      tvcrypt::EncryptEnvelope(platform::Utf8ToText(utf8), static_cast<int>(cipher),
-                               static_cast<int>(digest), platform::Utf8ToText(password));
+      tvcrypt::EncryptEnvelope(platform::Utf8ToText(utf8), cipher, digest,
+                               platform::Utf8ToText(password));
   const std::string bytes = os->WideToAnsi(envelope);
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);

@@ -1,6 +1,5 @@
 // stptool pack: writes a setup package from a folder tree or from a list of rows.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -23,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using platform::Text;
 
-const char kUsage[] =
+const std::string kUsage =
     "usage: stptool pack OUTPUT SRCDIR [OPTIONS]\n"
     "       stptool pack OUTPUT --rows FILE [OPTIONS]\n"
     "\n"
@@ -40,34 +39,13 @@ const char kUsage[] =
     "fourth field \"flat\" marks a row that unpacks straight into the target folder. Empty lines\n"
     "are skipped.\n"
     "\n"
-    "options:\n"
-    "  --cipher N|NAME    manifest cipher: 0 Blowfish, 1 Cast128, 2 Cast256, 3 DES, 4 3DES,\n"
-    "                     5 Rijndael (default), 6 RC4, 7 Twofish, 8 IDEA\n"
-    "  --digest N|NAME    key digest: 0 Haval, 1 MD5, 2 SHA1, 3 SHA256 (default), 4 SHA512\n"
+    "options:\n" +
+    OptionHelp("--cipher N|NAME", 21, "manifest cipher: " + CipherChoices(tvcrypt::kRijndael)) +
+    OptionHelp("--digest N|NAME", 21, "key digest: " + DigestChoices(tvcrypt::kSha256)) +
     "  --password TEXT    manifest password (default: empty, as the setup program uses)\n"
     "  --level 0-9        zlib compression level (default 9)\n"
     "  --tail 3|22|10|29  tail shape by its length in bytes (default 3: 0A 14 02)\n"
     "  --codepage N       ANSI code page for the manifest bytes (default 1252)\n";
-
-const char* const kCipherNames[] = {"Blowfish", "Cast128", "Cast256", "DES", "3DES",
-                                    "Rijndael", "RC4",     "Twofish", "IDEA"};
-const char* const kDigestNames[] = {"Haval", "MD5", "SHA1", "SHA256", "SHA512"};
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// A catalogue number given as a number or by name; -1 when neither.
-template <size_t N>
-int ParseAlgorithm(const std::string& text, const char* const (&names)[N]) {
-  for (size_t i = 0; i < N; ++i) {
-    if (EqualsIgnoreCase(text, names[i]) || text == std::to_string(i)) return static_cast<int>(i);
-  }
-  return -1;
-}
 
 Text FromHost(const fs::path& p) {
   const std::u8string s = p.u8string();
@@ -157,10 +135,10 @@ int Run(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "cipher", &v)) {
-      options.cipher = EqualsIgnoreCase(v, "AES") ? 5 : ParseAlgorithm(v, kCipherNames);
+      options.cipher = ParseCipher(v);
       if (options.cipher < 0) throw std::invalid_argument("unknown cipher '" + v + "'");
     } else if (TakeOption(args, i, "digest", &v)) {
-      options.digest = ParseAlgorithm(v, kDigestNames);
+      options.digest = ParseDigest(v);
       if (options.digest < 0) throw std::invalid_argument("unknown digest '" + v + "'");
     } else if (TakeOption(args, i, "password", &v)) {
       options.password = platform::Utf8ToText(v);

@@ -33,6 +33,18 @@ bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_pag
 // A whole decimal integer within [lo, hi].
 bool ParseInt(const std::string& text, int lo, int hi, int* value);
 
+// A cipher or digest given by its catalogue number or its name in any letter case ("AES" too,
+// for Rijndael); -1 when it is neither.
+int ParseCipher(const std::string& text);
+int ParseDigest(const std::string& text);
+
+// The catalogue as "0 Blowfish, 1 Cast128, ...", the default (if any) marked "(default)".
+std::string CipherChoices(int default_number = -1);
+std::string DigestChoices(int default_number = -1);
+
+// One option of a --help text: the option column, then the description wrapped below it.
+std::string OptionHelp(const std::string& option, int column, const std::string& description);
+
 // Reads the whole file named on the command line through the process's Os; false when it
 // cannot be opened or read.
 bool ReadHostFile(const std::string& host_path, std::string* bytes);

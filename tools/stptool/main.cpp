@@ -1,11 +1,14 @@
 // stptool: makes, lists, extracts and decrypts setup packages for publishers.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "crypt/catalogue.h"
 #include "platform/host.h"
 #include "platform/os.h"
 #include "tools/stptool/command.h"
@@ -57,6 +60,74 @@ bool ParseInt(const std::string& text, int lo, int hi, int* value) {
   if (text.empty() || *end != '\0' || v < lo || v > hi) return false;
   *value = static_cast<int>(v);
   return true;
+}
+
+namespace {
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+template <class Table>
+int FindInCatalogue(const std::string& text, const Table& table) {
+  for (const auto& entry : table) {
+    if (EqualsIgnoreCase(text, entry.name) || text == std::to_string(entry.number)) {
+      return entry.number;
+    }
+  }
+  return -1;
+}
+
+template <class Table>
+std::string Choices(const Table& table, int default_number) {
+  std::string out;
+  for (const auto& entry : table) {
+    if (!out.empty()) out += ", ";
+    out += std::to_string(entry.number) + " " + std::string(entry.name);
+    if (entry.number == default_number) out += " (default)";
+  }
+  return out;
+}
+
+}  // namespace
+
+int ParseCipher(const std::string& text) {
+  return EqualsIgnoreCase(text, "AES") ? tvcrypt::kRijndael : FindInCatalogue(text, tvcrypt::kCiphers);
+}
+int ParseDigest(const std::string& text) { return FindInCatalogue(text, tvcrypt::kDigests); }
+std::string CipherChoices(int default_number) { return Choices(tvcrypt::kCiphers, default_number); }
+std::string DigestChoices(int default_number) { return Choices(tvcrypt::kDigests, default_number); }
+
+std::string OptionHelp(const std::string& option, int column, const std::string& description) {
+  constexpr size_t kWidth = 92;
+  const auto indent = static_cast<size_t>(column);
+  std::string out, line = "  " + option;
+  line.resize(std::max(line.size() + 1, indent), ' ');
+  size_t text_start = line.size();  // no break before the first word of a line
+  for (size_t pos = 0; pos < description.size();) {
+    size_t end = description.find(' ', pos);
+    // A catalogue number stays on the line of the name after it.
+    if (end != std::string::npos && end > pos &&
+        description.find_first_not_of("0123456789", pos) == end) {
+      end = description.find(' ', end + 1);
+    }
+    if (end == std::string::npos) end = description.size();
+    const std::string word = description.substr(pos, end - pos);
+    if (line.size() > text_start && line.size() + 1 + word.size() > kWidth) {
+      out += line + "\n";
+      line.assign(indent, ' ');
+      text_start = indent;
+    }
+    if (line.size() > text_start) line += ' ';
+    line += word;
+    pos = end + 1;
+  }
+  return out + line + "\n";
 }
 
 bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_page) {

@@ -1,4 +1,4 @@
-#include "wizard/global.h"
+#include "wizard/browse_and_launch.h"
 
 namespace wizard {
 

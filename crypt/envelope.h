@@ -1,9 +1,9 @@
-// Cipher envelopes and the catalogue factories.
+// Cipher envelopes: the text form that protects a package's manifest.
 //
 // An envelope is a UTF-16 text (positions 1-based, in code units):
 //   1-3, 6-8  salt (any characters)
-//   4         cipher code: cipher number = code(4) - code(9), 0..8
-//   5         digest code: digest number = code(5) - code(10), 0..4
+//   4         cipher code: cipher number = code(4) - code(9) (crypt/catalogue.h)
+//   5         digest code: digest number = code(5) - code(10)
 //   9, 10     cipher base, digest base (not key material)
 //   11..10+k  initialisation vector, block ciphers only: k = block bits / 8 characters, each one
 //             byte in the ANSI code page
@@ -14,23 +14,12 @@
 // gives other text, not an error.
 #pragma once
 
-#include <memory>
 #include <optional>
 
-#include "crypt/cipher.h"
-#include "crypt/hash.h"
+#include "crypt/catalogue.h"
 #include "platform/os.h"
 
 namespace tvcrypt {
-
-inline constexpr int kCipherCount = 9;  // catalogue numbers 0..8
-inline constexpr int kDigestCount = 5;  // catalogue numbers 0..4
-
-// Cipher numbers: 0 Blowfish, 1 CAST-128, 2 CAST-256, 3 DES, 4 3DES, 5 Rijndael, 6 RC4,
-// 7 Twofish, 8 IDEA. A new, not initialized object; null for a number outside the catalogue.
-std::unique_ptr<TCrypt_cipher> CreateCipherById(int selector);
-// Digest numbers: 0 HAVAL, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-512. Null outside the catalogue.
-std::unique_ptr<TCrypt_hash> CreateHashById(int selector);
 
 // Opens an envelope. Returns the plain text, or an empty text when the envelope cannot be opened
 // (too short, a number outside the catalogue, an initialisation vector cut short or not one byte

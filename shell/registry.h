@@ -1,4 +1,4 @@
-// Registry, drive, system-folder, byte-size and message helpers over the OS boundary.
+// Registry helpers over the OS boundary.
 //
 // Every registry routine opens and closes its own key within the call, also when it raises. Keys
 // are opened with full access (KEY_ALL_ACCESS), for reading too, so a process that may not write
@@ -31,27 +31,5 @@ Text RegReadStringValue(Handle root, const Text& key_path, const Text& name);
 
 // The same reading rules for a value of a key the caller holds open.
 Text ReadStringValue(Handle key, const Text& name);
-
-// The upper-case letters of the fixed drives in drive order ("CD"); empty when there is none.
-Text GetFixedDrives();
-
-// Free bytes available to the user on the drive of a letter (either case), or -1 when the drive
-// cannot be queried. Only the low 8 bits of (letter - 64) select the drive.
-std::int64_t GetDriveFreeSpace(char16_t letter);
-
-// A byte count as short text: "1023 Bytes", "2 KB", "4.8 MB", "3.5 GB". Halves go to the even
-// neighbour; the decimal separator is the user locale's.
-Text FormatByteSize(std::int64_t bytes);
-
-// The Windows system folder with one trailing "\", or empty on failure.
-Text GetSystemDir();
-
-// The application's title (the wizard's caption), used for message boxes without a caption.
-void SetApplicationTitle(Text title);
-const Text& ApplicationTitle();
-
-// A modal information box (OK button, information icon) owned by the active window. An empty
-// caption is replaced by the application title.
-void ShowInfoMessage(const Text& text, const Text& caption);
 
 }  // namespace shell

@@ -4,7 +4,9 @@
 
 #include "platform/errors.h"
 #include "platform/sim/sim_windows.h"
-#include "shell/system_helpers.h"
+#include "shell/messages.h"
+#include "shell/registry.h"
+#include "shell/system_info.h"
 #include "tests/platform/sim_test_util.h"
 
 namespace shell {

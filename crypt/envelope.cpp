@@ -1,12 +1,10 @@
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "crypt/ciphers.h"
 #include "crypt/envelope_detail.h"
-#include "crypt/hashes.h"
 
 namespace tvcrypt {
 
@@ -51,32 +49,6 @@ std::size_t IvChars(const TCrypt_cipher& c) {
 }
 
 }  // namespace envelope_detail
-
-std::unique_ptr<TCrypt_cipher> CreateCipherById(int selector) {
-  switch (selector) {
-    case 0: return std::make_unique<TCrypt_blowfish>();
-    case 1: return std::make_unique<TCrypt_cast128>();
-    case 2: return std::make_unique<TCrypt_cast256>();
-    case 3: return std::make_unique<TCrypt_des>();
-    case 4: return std::make_unique<TCrypt_3des>();
-    case 5: return std::make_unique<TCrypt_rijndael>();
-    case 6: return std::make_unique<TCrypt_rc4>();
-    case 7: return std::make_unique<TCrypt_twofish>();
-    case 8: return std::make_unique<TCrypt_idea>();
-    default: return nullptr;
-  }
-}
-
-std::unique_ptr<TCrypt_hash> CreateHashById(int selector) {
-  switch (selector) {
-    case 0: return std::make_unique<TCrypt_haval>();
-    case 1: return std::make_unique<TCrypt_md5>();
-    case 2: return std::make_unique<TCrypt_sha1>();
-    case 3: return std::make_unique<TCrypt_sha256>();
-    case 4: return std::make_unique<TCrypt_sha512>();
-    default: return nullptr;
-  }
-}
 
 using namespace envelope_detail;
 
