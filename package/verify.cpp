@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "crypt/crypt_utils.h"
+#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/extract.h"
 #include "package/package_format.h"
