@@ -4,11 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "package/extract.h"
 #include "platform/errors.h"
-#include "platform/fs_util.h"
 #include "shell/messages.h"
-#include "shell/registry.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
 #include "startup/product_params.h"
@@ -22,9 +19,7 @@ using ui::Align;
 using ui::Rect;
 using ui::Style;
 
-// The form as a designer would keep it: every control's place, look and starting state. Texts here
-// are the layout's own (Chinese); the language set-up replaces the composed ones, and in English
-// all of them.
+// One control's place, look and starting state (wizard/setup_form_layout.h).
 struct LayoutEntry {
   const char16_t* name = u"";
   Rect bounds = {};
@@ -42,61 +37,12 @@ constexpr Style kWrap{.word_wrap = true};
 constexpr Style kAutoSize{.auto_size = true};
 constexpr Style kHeaderIcon{.center = true, .transparent = true};
 
-const LayoutEntry kLayout[] = {
-    {.name = u"pnlStep1", .bounds = {0, 0, 0, 308}, .align = Align::kTop,
-     .color = ui::kColorWhite},
-    {.name = u"Image1", .bounds = {0, 0, 160, 308}, .align = Align::kLeft},
-    {.name = u"lblWelcome", .bounds = {183, 20, 305, 53}, .font_height = 16, .bold = true,
-     .style = kWrap},
-    {.name = u"lblWillInstall", .bounds = {184, 96, 304, 148}, .style = kWrap},
-
-    {.name = u"pnlStep2", .bounds = {0, 0, 0, 308}, .align = Align::kTop, .visible = false},
-    {.name = u"Panel3", .bounds = {0, 0, 0, 56}, .align = Align::kTop, .color = ui::kColorCream},
-    {.name = u"lblLicense", .bounds = {17, 20, 0, 0}, .bold = true, .style = kAutoSize,
-     .text = u"在安装之前，请阅读许可协议"},
-    {.name = u"lblLicenseTip", .bounds = {36, 28, 0, 0}, .visible = false, .style = kAutoSize},
-    {.name = u"Image2", .bounds = {0, 0, 67, 56}, .align = Align::kRight, .style = kHeaderIcon},
-    {.name = u"Bevel2", .bounds = {0, 0, 0, 2}, .align = Align::kTop},
-    {.name = u"Memo2", .bounds = {18, 75, 459, 177},
-     .style = {.read_only = true, .scroll_bars = ui::ScrollBars::kVertical}},
-    {.name = u"lblAgreement", .bounds = {23, 267, 437, 32}, .style = kWrap,
-     .text = u"如果您接受协议中的条款，请单击 [我同意] 继续安装。"},
-
-    {.name = u"pnlStep3", .bounds = {0, 0, 0, 308}, .align = Align::kTop, .visible = false},
-    {.name = u"Panel4", .bounds = {0, 0, 0, 56}, .align = Align::kTop, .color = ui::kColorCream},
-    {.name = u"lblFolder", .bounds = {17, 20, 0, 0}, .bold = true, .style = kAutoSize,
-     .text = u"选择安装位置并设置选项"},
-    {.name = u"lblFolderTip", .bounds = {36, 28, 0, 0}, .visible = false, .style = kAutoSize},
-    {.name = u"Image3", .bounds = {0, 0, 67, 56}, .align = Align::kRight, .style = kHeaderIcon},
-    {.name = u"Bevel3", .bounds = {0, 0, 0, 2}, .align = Align::kTop},
-    // 7 px taller than the classic 49 so that a fourth wrapped line fits where Tahoma runs wide
-    // (Wine's Tahoma wraps the English text onto four lines); it still ends above gbFolder.
-    {.name = u"lblSetupFolder", .bounds = {40, 75, 420, 56}, .style = kWrap},
-    {.name = u"gbFolder", .bounds = {40, 132, 419, 63}, .text = u"目标文件夹"},
-    {.name = u"editSetupDir", .bounds = {17, 24, 305, 21}},
-    {.name = u"btnBrowse", .bounds = {325, 24, 77, 21}, .text = u"浏览(&S)..."},
-    {.name = u"lblNeedSize", .bounds = {41, 221, 0, 0}, .style = kAutoSize},
-    {.name = u"lblFreeSize", .bounds = {41, 247, 0, 0}, .style = kAutoSize,
-     .text = u"剩余空间:"},
-    {.name = u"chkSCOnDesktop", .bounds = {237, 217, 151, 20}, .text = u"创建桌面快捷方式",
-     .checked = true},
-    {.name = u"chkSCOnQuick", .bounds = {237, 243, 184, 20}, .text = u"创建快速启动栏快捷方式",
-     .checked = true},
-
-    {.name = u"pnlStep4", .bounds = {0, 0, 0, 308}, .align = Align::kTop, .visible = false,
-     .color = ui::kColorWhite},
-    {.name = u"lblComplete", .bounds = {183, 20, 305, 53}, .font_height = 16, .bold = true,
-     .style = kWrap},
-    {.name = u"lblClose", .bounds = {184, 89, 302, 65}, .visible = false, .style = kWrap},
-    {.name = u"chkRunOnExit", .bounds = {207, 111, 203, 14}, .text = u"立即运行软件",
-     .checked = true},
-
-    {.name = u"Bevel1", .bounds = {-1, 308, 555, 2}},
-    {.name = u"btnPrev", .bounds = {253, 323, 77, 22}},
-    {.name = u"btnNext", .bounds = {330, 323, 77, 22}, .style = {.tab_order = 0}},
-    {.name = u"btnClose", .bounds = {417, 323, 62, 22}},
-    {.name = u"ProgressBar1", .bounds = {35, 328, 185, 12}, .visible = false},
-};
+#define WIZARD_LAYOUT_FIELDS(...) __VA_ARGS__
+#define WIZARD_LAYOUT_ENTRY(control, type, parent, layout) \
+  {.name = u"" #control, WIZARD_LAYOUT_FIELDS layout},
+const LayoutEntry kLayout[] = {WIZARD_TFORM1_CONTROLS(WIZARD_LAYOUT_ENTRY)};
+#undef WIZARD_LAYOUT_ENTRY
+#undef WIZARD_LAYOUT_FIELDS
 
 // Title bar with system menu and minimise box, the default resizable frame, centred.
 constexpr Style kFormStyle{.maximize_box = false, .screen_center = true};
@@ -149,10 +95,6 @@ Text SetupDirFromEditText(const Text& text) {
   return dir.substr(begin, end - begin);
 }
 
-Text UninstallKey(const Text& display_name) {
-  return u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + display_name;
-}
-
 platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
   constexpr std::size_t kFileHeader = 14;
   if (resource.size() < 16) return {};
@@ -183,41 +125,9 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
 
 TForm1::TForm1(ui::Application& app, int language)
     : ui::Form(app, u"Form1", kFormStyle),
-      pnlStep1(*this, u"pnlStep1", StyleOf(u"pnlStep1")),
-      Image1(pnlStep1, u"Image1", StyleOf(u"Image1")),
-      lblWelcome(pnlStep1, u"lblWelcome", StyleOf(u"lblWelcome")),
-      lblWillInstall(pnlStep1, u"lblWillInstall", StyleOf(u"lblWillInstall")),
-      pnlStep2(*this, u"pnlStep2", StyleOf(u"pnlStep2")),
-      Panel3(pnlStep2, u"Panel3", StyleOf(u"Panel3")),
-      lblLicense(Panel3, u"lblLicense", StyleOf(u"lblLicense")),
-      lblLicenseTip(Panel3, u"lblLicenseTip", StyleOf(u"lblLicenseTip")),
-      Image2(Panel3, u"Image2", StyleOf(u"Image2")),
-      Bevel2(pnlStep2, u"Bevel2", StyleOf(u"Bevel2")),
-      Memo2(pnlStep2, u"Memo2", StyleOf(u"Memo2")),
-      lblAgreement(pnlStep2, u"lblAgreement", StyleOf(u"lblAgreement")),
-      pnlStep3(*this, u"pnlStep3", StyleOf(u"pnlStep3")),
-      Panel4(pnlStep3, u"Panel4", StyleOf(u"Panel4")),
-      lblFolder(Panel4, u"lblFolder", StyleOf(u"lblFolder")),
-      lblFolderTip(Panel4, u"lblFolderTip", StyleOf(u"lblFolderTip")),
-      Image3(Panel4, u"Image3", StyleOf(u"Image3")),
-      Bevel3(pnlStep3, u"Bevel3", StyleOf(u"Bevel3")),
-      lblSetupFolder(pnlStep3, u"lblSetupFolder", StyleOf(u"lblSetupFolder")),
-      gbFolder(pnlStep3, u"gbFolder", StyleOf(u"gbFolder")),
-      editSetupDir(gbFolder, u"editSetupDir", StyleOf(u"editSetupDir")),
-      btnBrowse(gbFolder, u"btnBrowse", StyleOf(u"btnBrowse")),
-      lblNeedSize(pnlStep3, u"lblNeedSize", StyleOf(u"lblNeedSize")),
-      lblFreeSize(pnlStep3, u"lblFreeSize", StyleOf(u"lblFreeSize")),
-      chkSCOnDesktop(pnlStep3, u"chkSCOnDesktop", StyleOf(u"chkSCOnDesktop")),
-      chkSCOnQuick(pnlStep3, u"chkSCOnQuick", StyleOf(u"chkSCOnQuick")),
-      pnlStep4(*this, u"pnlStep4", StyleOf(u"pnlStep4")),
-      lblComplete(pnlStep4, u"lblComplete", StyleOf(u"lblComplete")),
-      lblClose(pnlStep4, u"lblClose", StyleOf(u"lblClose")),
-      chkRunOnExit(pnlStep4, u"chkRunOnExit", StyleOf(u"chkRunOnExit")),
-      Bevel1(*this, u"Bevel1", StyleOf(u"Bevel1")),
-      btnPrev(*this, u"btnPrev", StyleOf(u"btnPrev")),
-      btnNext(*this, u"btnNext", StyleOf(u"btnNext")),
-      btnClose(*this, u"btnClose", StyleOf(u"btnClose")),
-      ProgressBar1(*this, u"ProgressBar1", StyleOf(u"ProgressBar1")),
+#define WIZARD_CONSTRUCT_CONTROL(name, type, parent, layout) name(parent, u"" #name, StyleOf(u"" #name)),
+      WIZARD_TFORM1_CONTROLS(WIZARD_CONSTRUCT_CONTROL)
+#undef WIZARD_CONSTRUCT_CONTROL
       Language(language) {
   SetText(u"Setup");
   SetColor(ui::kColorBtnFace);
@@ -238,13 +148,9 @@ TForm1::TForm1(ui::Application& app, int language)
 TForm1::~TForm1() { App().OnIdle = nullptr; }
 
 std::vector<ui::Control*> TForm1::AllControls() {
-  return {&pnlStep1,       &Image1,       &lblWelcome,     &lblWillInstall, &pnlStep2,
-          &Panel3,         &lblLicense,   &lblLicenseTip,  &Image2,         &Bevel2,
-          &Memo2,          &lblAgreement, &pnlStep3,       &Panel4,         &lblFolder,
-          &lblFolderTip,   &Image3,       &Bevel3,         &lblSetupFolder, &gbFolder,
-          &editSetupDir,   &btnBrowse,    &lblNeedSize,    &lblFreeSize,    &chkSCOnDesktop,
-          &chkSCOnQuick,   &pnlStep4,     &lblComplete,    &lblClose,       &chkRunOnExit,
-          &Bevel1,         &btnPrev,      &btnNext,        &btnClose,       &ProgressBar1};
+#define WIZARD_CONTROL_ADDRESS(name, type, parent, layout) &name,
+  return {WIZARD_TFORM1_CONTROLS(WIZARD_CONTROL_ADDRESS)};
+#undef WIZARD_CONTROL_ADDRESS
 }
 
 ui::Control* TForm1::ControlByName(const Text& name) {
@@ -416,41 +322,56 @@ void TForm1::btnBrowseClick() {
 
 // --- Page machine -----------------------------------------------------------------------------
 
+namespace {
+
+enum class NextAction { kMoveOn, kInstallThenMoveOn, kFinish };
+
+// One page of the wizard: its panel, the Next button's caption there, which buttons show, and what
+// Next does.
+struct Page {
+  ui::Panel TForm1::*panel;
+  Text TForm1::*next_caption;
+  bool back_shown;
+  bool close_shown;
+  bool next_needs_free_space;  // Next is usable only while the free space of the folder shows
+  NextAction next;
+};
+
+const Page kPages[] = {
+    {&TForm1::pnlStep1, &TForm1::FCaptionNext, false, true, false, NextAction::kMoveOn},
+    {&TForm1::pnlStep2, &TForm1::FCaptionAgree, true, true, false, NextAction::kMoveOn},
+    {&TForm1::pnlStep3, &TForm1::FCaptionInstall, true, true, true, NextAction::kInstallThenMoveOn},
+    {&TForm1::pnlStep4, &TForm1::FCaptionFinish, false, false, false, NextAction::kFinish},
+};
+constexpr int kPageCount = static_cast<int>(std::size(kPages));
+
+// The page of a step (1-based); null for a step outside the wizard.
+const Page* PageAt(int step) { return step >= 1 && step <= kPageCount ? &kPages[step - 1] : nullptr; }
+
+}  // namespace
+
 void TForm1::ApplicationEvents1Idle() {
-  pnlStep1.SetVisible(FStep == 1);
-  pnlStep2.SetVisible(FStep == 2);
-  pnlStep3.SetVisible(FStep == 3);
-  pnlStep4.SetVisible(FStep == 4);
-  btnPrev.SetVisible(FStep == 2 || FStep == 3);
-  btnClose.SetVisible(FStep < 4);
-  btnNext.SetEnabled(FStep != 3 || lblFreeSize.Visible());
+  const Page* current = PageAt(FStep);
+  for (const Page& page : kPages) (this->*page.panel).SetVisible(&page == current);
+  btnPrev.SetVisible(current != nullptr && current->back_shown);
+  btnClose.SetVisible(current != nullptr ? current->close_shown : FStep < 1);
+  btnNext.SetEnabled(current == nullptr || !current->next_needs_free_space || lblFreeSize.Visible());
 }
 
 void TForm1::UpdateNextCaption() {
-  switch (FStep) {
-    case 2:
-      btnNext.SetText(FCaptionAgree);
-      break;
-    case 3:
-      btnNext.SetText(FCaptionInstall);
-      break;
-    case 4:
-      btnNext.SetText(FCaptionFinish);
-      break;
-    default:
-      btnNext.SetText(FCaptionNext);
-      break;
-  }
+  const Page* current = PageAt(FStep);
+  btnNext.SetText(current != nullptr ? this->*current->next_caption : FCaptionNext);
 }
 
 void TForm1::btnNextClick() {
-  const Text caption = btnNext.GetText();
-  if (caption == FCaptionFinish) {
+  const Page* current = PageAt(FStep);
+  const NextAction action = current != nullptr ? current->next : NextAction::kMoveOn;
+  if (action == NextAction::kFinish) {
     FinishAction();
     Close();
     return;
   }
-  if (caption == FCaptionInstall && !InstallAction()) return;
+  if (action == NextAction::kInstallThenMoveOn && !InstallAction()) return;
   FStep += 1;
   UpdateNextCaption();
 }
@@ -474,10 +395,9 @@ void TForm1::SetInstallControlsEnabled(bool enabled) {
 }
 
 bool TForm1::InstallAction() {
-  platform::Os& os = platform::CurrentOs();
   FSetupDir = SetupDirFromEditText(editSetupDir.GetText());
-  if (!os.DirectoryExists(FSetupDir) && !platform::ForceDirectories(FSetupDir)) {
-    os.MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
+  if (!CreateSetupDir(FSetupDir)) {
+    platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
     return false;
   }
 
@@ -485,40 +405,8 @@ bool TForm1::InstallAction() {
   ProgressBar1.Show();
   App().ProcessMessages();  // paint the disabled buttons and the bar before the long work
 
-  const Text package_path = FSetupDir + u"Setup.stp";
   try {
-    {
-      const auto bytes = os.FindResourceBytes(u"SetupPackage", u"StpFile");
-      if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
-      std::unique_ptr<platform::File> file = os.CreateFileForWrite(package_path);
-      if (!file) throw platform::EWriteError(u"Cannot create " + package_path);
-      // In pieces of 1 MiB: written in one call, a package of 200 MB took 0.4 to 0.65 s to
-      // write under Wine; in pieces, about 0.1 s.
-      constexpr std::size_t kPiece = 1024 * 1024;
-      for (std::size_t at = 0; at < bytes->size(); at += kPiece) {
-        const auto n = static_cast<std::uint32_t>(std::min(kPiece, bytes->size() - at));
-        if (!file->Write(bytes->data() + at, n)) {
-          throw platform::EWriteError(u"Cannot write " + package_path);
-        }
-      }
-    }  // closed before it is read back
-    package::ExtractPackage(package_path, FSetupDir, Text(),
-                            [this](std::int32_t percent) { SetProgress(percent); });
-    os.Sleep(50);
-    if (!os.DeleteFile(package_path)) {
-      // A directory symbolic link of that name is removed as a folder; any other failure is
-      // left alone, with its error code kept for whoever looks.
-      const std::uint32_t error = os.GetLastError();
-      const std::uint32_t attributes = os.GetFileAttributes(package_path);
-      constexpr std::uint32_t kLinkToFolder =
-          platform::kFileAttributeReparsePoint | platform::kFileAttributeDirectory;
-      if (attributes != platform::kInvalidFileAttributes &&
-          (attributes & kLinkToFolder) == kLinkToFolder) {
-        os.RemoveDirectory(package_path);
-      } else {
-        os.SetLastError(error);
-      }
-    }
+    UnpackPackage(FSetupDir, {.progress = [this](std::int32_t percent) { SetProgress(percent); }});
   } catch (...) {
     shell::ShowInfoMessage(FMsgExtractError, Text());
     SetInstallControlsEnabled(true);
@@ -526,27 +414,14 @@ bool TForm1::InstallAction() {
     return false;
   }
 
-  // Shortcuts and the uninstall entry are a convenience: the product is installed without them,
-  // so their failure is not reported.
-  try {
-    const Text program = FSetupDir + FExeName + u".exe";
-    if (chkSCOnDesktop.Checked()) {
-      shell::CreateShortcut(program, FDisplayName, shell::sfDesktop, Text());
-    }
-    if (chkSCOnQuick.Visible() && chkSCOnQuick.Checked()) {
-      shell::CreateShortcut(program, FDisplayName, shell::sfQuickLaunch, Text());
-    }
-    const Text key = UninstallKey(FDisplayName);
-    const platform::Handle root = platform::kHkeyLocalMachine;
-    shell::RegCreateKeyPath(root, key);
-    shell::RegWriteStringValue(root, key, u"DisplayIcon", program);
-    shell::RegWriteStringValue(root, key, u"DisplayName", FDisplayName);
-    shell::RegWriteStringValue(root, key, u"DisplayVersion", FVersion);
-    shell::RegWriteStringValue(root, key, u"Publisher", Publisher(Language));
-    shell::RegWriteStringValue(root, key, u"URLInfoAbout", UrlInfoAbout(Language));
-    shell::RegWriteStringValue(root, key, u"UninstallString", FSetupDir + u"Uninst.exe");
-  } catch (...) {
-  }
+  AddShortcutsAndUninstallEntry({.setup_dir = FSetupDir,
+                                 .exe_name = FExeName,
+                                 .display_name = FDisplayName,
+                                 .version = FVersion,
+                                 .publisher = Publisher(Language),
+                                 .url_info_about = UrlInfoAbout(Language),
+                                 .desktop_shortcut = chkSCOnDesktop.Checked(),
+                                 .quick_launch_shortcut = chkSCOnQuick.Visible() && chkSCOnQuick.Checked()});
 
   Image1.SetParent(pnlStep4);  // the completion page shows the banner too
   ProgressBar1.Hide();

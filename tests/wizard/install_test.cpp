@@ -1,6 +1,7 @@
 // Install and Finish: the folder, the package, its failures, shortcuts, the uninstall entry.
 #include "wizard_fixture.h"
 
+#include "platform/errors.h"
 #include "wizard/browse_and_launch.h"
 
 namespace wiztest {
@@ -232,6 +233,25 @@ TEST_F(InstallTest, LaunchProgramReportsTheProcessOrNull) {
   EXPECT_EQ(os_.ShellExecutes().back().lpParameters, Text(u"-x"));
   os_.SetShellExecuteResult(false);
   EXPECT_EQ(wizard::LaunchProgram(u"C:\\a.exe", u""), 0u);
+}
+
+// The engine without the form: the package is written out, unpacked and removed, and the caller
+// hears of each piece of work (the form uses that to keep its window answering).
+TEST_F(InstallTest, EngineReportsProgressAndEachPieceOfWork) {
+  SetPackageResource();
+  ASSERT_TRUE(wizard::CreateSetupDir(u"D:\\Apps\\"));
+  std::vector<std::string> events;
+  wizard::UnpackPackage(u"D:\\Apps\\",
+                        {.progress = [&](std::int32_t p) { events.push_back(std::to_string(p)); },
+                         .between_pieces = [&] { events.push_back("|"); }});
+  EXPECT_EQ(ReadFile(u"D:\\Apps\\TavrelDemo.exe"), "MZ demo program");
+  EXPECT_EQ(ReadFile(u"D:\\Apps\\doc\\readme.txt"), std::string(5000, 'r'));
+  EXPECT_FALSE(os_.FileExists(u"D:\\Apps\\Setup.stp"));
+  // The package written out (one piece), then each member: its percentage, then a pause.
+  EXPECT_EQ(events, (std::vector<std::string>{"|", "0", "|", "100", "|"}));
+  SetPackageResource(/*damaged=*/true);
+  ASSERT_TRUE(wizard::CreateSetupDir(u"D:\\Other\\"));
+  EXPECT_THROW(wizard::UnpackPackage(u"D:\\Other\\", {}), platform::Exception);
 }
 
 TEST(BitmapFileTest, FileHeaderPointsAtThePixels) {
