@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "crypt/envelope.h"
@@ -69,6 +70,13 @@ bool IsParentReference(TextView component) {
 bool IsDotsOnly(TextView component) {
   return std::all_of(component.begin(), component.end(),
                      [](char16_t c) { return c == u'.' || c == u' '; });
+}
+
+// A row that goes to the system folder: its folder cell begins with "$" and it is not flat.
+bool IsSystemRow(tvdata::TRow& row) {
+  const Text dest = row.Items(kColFolder).Text();
+  const bool flat = row.ItemCount() > kColFlat && row.Items(kColFlat).AsBool();
+  return !flat && !dest.empty() && dest[0] == u'$';
 }
 
 Text RowText(const Text& prefix, size_t row, TextView detail) {
@@ -163,6 +171,14 @@ std::int32_t ProgressPercent(std::int64_t done, std::int64_t total) {
   return static_cast<std::int32_t>(q);
 }
 
+Text SystemRowFolder(TextView dest, TextView system_dir) {
+  const TextView token = dest.find(u"System") != TextView::npos ? TextView(u"$System$")
+                                                                 : TextView(u"$Third$");
+  if (!EqualsIgnoreCaseAt(dest, 0, token)) return Text();
+  const Text rest = ResolveSystemFolder(dest.substr(token.size()), system_dir);
+  return Text(system_dir) + rest;
+}
+
 Text ResolveSystemFolder(TextView dest, TextView system_dir) {
   bool replaced = false;
   if (dest.find(u"System") != TextView::npos) {
@@ -191,18 +207,18 @@ bool StaysInside(TextView relative_path) {
 bool IsPlainFileName(TextView name) { return !name.empty() && !IsDotsOnly(name); }
 
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress) {
+                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir) {
   platform::Os& os = platform::CurrentOs();
   // A failure here shows up when the first file is created.
   if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
 
   std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
   if (!package) throw EReadError(u"Cannot open the package " + package_path);
-  ExtractPackage(*package, target_dir, password, on_progress);
+  ExtractPackage(*package, target_dir, password, on_progress, system_dir);
 }
 
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress) {
+                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir) {
   platform::Os& os = platform::CurrentOs();
   if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
 
@@ -222,6 +238,15 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
     if (size < 0) throw EFormatError(RowText(u"Negative file size", i, u""));
     total += size;
   }
+  // Without a system folder, a package that has system-folder rows fails before it writes.
+  if (system_dir && system_dir->empty()) {
+    for (int i = 0; i < rows; ++i) {
+      if (IsSystemRow(table.Items(i))) {
+        throw ENoSystemFolder(RowText(u"System-folder row, and no system folder given", i,
+                                      table.Items(i).Items(kColFolder).Text()));
+      }
+    }
+  }
 
   Buffers buffers;
   std::int64_t done = 0;
@@ -234,22 +259,31 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
     const Text name_cell = row.Items(kColName).Text();
     const Text name = platform::LastComponent(name_cell);
 
+    // Checked before any folder or file of the row is made, so nothing lands outside target_dir
+    // and the system folder.
+    if (!IsPlainFileName(name)) throw EFormatError(RowText(u"Not a file name", i, name_cell));
     Text folder;
+    Text below_root;  // what follows the target or system folder
     if (flat) {
       folder = target_dir;
+      below_root = name;
     } else if (!system) {
       folder = target_dir + dest;
+      below_root = dest + name;
     } else {
-      const Text system_dir = shell::GetSystemDir();
-      folder = ResolveSystemFolder(dest, system_dir);
-      if (system_dir.empty() && folder != dest) {
+      const Text system_folder = system_dir ? *system_dir : shell::GetSystemDir();
+      if (system_folder.empty()) {
         throw platform::EOsError(u"System folder unknown", os.GetLastError());
       }
+      folder = SystemRowFolder(dest, system_folder);
+      // A "$" cell without its token would be a path relative to the current folder.
+      if (folder.empty()) throw EFormatError(RowText(u"Folder names no system folder", i, dest));
+      below_root = folder.substr(system_folder.size()) + name;
     }
-    // Checked before any folder or file of the row is made, so nothing lands outside target_dir.
-    if (!IsPlainFileName(name)) throw EFormatError(RowText(u"Not a file name", i, name_cell));
-    if (!system && !StaysInside(flat ? name : dest + name)) {
-      throw EFormatError(RowText(u"Path leaves the target folder", i, dest + name_cell));
+    if (!StaysInside(below_root)) {
+      throw EFormatError(RowText(system ? u"Path leaves the system folder"
+                                        : u"Path leaves the target folder",
+                                 i, dest + name_cell));
     }
     if (!os.DirectoryExists(folder)) platform::ForceDirectories(folder);
 

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+#include "platform/errors.h"
 #include "platform/os.h"
 
 namespace package {
@@ -20,29 +22,46 @@ using ProgressCallback = std::function<void(std::int32_t)>;
 // - target_dir is joined directly with folder cells and file names, so it carries its trailing
 //   backslash. It is created with its parents when missing.
 // - The manifest is decrypted with password (an empty one for the setup's own package).
-// - A row whose folder cell begins with "$" goes to the system folder ("$System$" / "$Third$");
-//   such a file that already exists is left alone and its bytes are counted as done.
+// - A row whose folder cell begins with "$" (and is not flat) goes to the system folder: the cell
+//   must begin with its token ("$System$" when it contains "System", else "$Third$"), and what
+//   follows must stay inside the system folder, or the row fails before anything of it is made.
+//   The system folder is system_dir when given (with its trailing backslash), else the OS's
+//   (shell::GetSystemDir). An empty system_dir means there is none: a package with such rows then
+//   throws ENoSystemFolder before anything is written. A system file that already exists is left
+//   alone and its bytes are counted as done.
 // - on_progress (may be empty) is called after each written file with done/total rounded to the
 //   nearest integer, halves to even; a package whose files are all empty reports 100.
 //
 // Any failure throws a platform::Exception: EReadError (package unreadable or too short),
 // EConvertError / ERangeError (manifest not a table of the required form, checked for every row
 // before anything is written), EFormatError (negative sizes, a corrupt member, a path that leaves
-// target_dir), EWriteError (a folder or file that cannot be created or written). A length field
+// target_dir or the system folder, a "$" folder cell without its token), EWriteError (a folder or file that cannot be created or written). A length field
 // not less than the file size means an empty package: nothing is written and nothing is thrown.
 // Files written before a failure stay on disk; the package file is closed on every path.
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress);
+                    const ProgressCallback& on_progress,
+                    const std::optional<Text>& system_dir = std::nullopt);
 
 // The same for a package that is already open (a package read in place inside a setup program,
 // package/verify.h FileRange). The caller keeps the file open for the call.
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress);
+                    const ProgressCallback& on_progress,
+                    const std::optional<Text>& system_dir = std::nullopt);
+
+// A package with system-folder rows extracted without a system folder.
+class ENoSystemFolder : public platform::EFormatError {
+  using EFormatError::EFormatError;
+};
 
 // done / total * 100, rounded to the nearest integer with halves to even; 100 when total is 0.
 std::int32_t ProgressPercent(std::int64_t done, std::int64_t total);
 
-// The folder of a row whose folder cell begins with "$": when the cell contains "System"
+// The folder of a system-folder row: system_dir followed by the rest of the cell after its
+// leading token, other tokens in it replaced by the rule below; empty when the cell does not
+// begin with the token that the rule looks for.
+Text SystemRowFolder(TextView dest, TextView system_dir);
+
+// The folder of a row whose folder cell begins with "$", as the plain replacement rule gives it: when the cell contains "System"
 // (case-sensitive), every "$System$" is replaced by system_dir, otherwise every "$Third$"; both
 // tokens match without regard to letter case. A cell with neither token comes back unchanged.
 Text ResolveSystemFolder(TextView dest, TextView system_dir);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -175,10 +176,6 @@ TEST_F(ExtractTest, Destinations) {
       {u"$third$", u"s3.dll", kSystemDir + u"s3.dll"},
       {u"$System$sub\\", u"s4.dll", kSystemDir + u"sub\\s4.dll"},
       {u"$System$", u"nested\\s5.dll", kSystemDir + u"s5.dll"},
-      // "System" is looked for case-sensitively, so these keep the text as the folder, which
-      // the simulated Windows takes relative to its current folder C:\cwd.
-      {u"$system$", u"s6.dll", u"C:\\cwd\\$system$s6.dll"},
-      {u"$SYSTEM$\\", u"s7.dll", u"C:\\cwd\\$SYSTEM$\\s7.dll"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::TextToUtf8(c.folder_cell + u" | " + c.name_cell));
@@ -359,6 +356,61 @@ TEST_F(ExtractTest, MissingPackageIsAReadErrorAfterTheTargetIsMade) {
 TEST_F(ExtractTest, NegativeLengthFieldIsAnError) {
   WriteFile(kPackage, std::string("members\xF0\xFF\xFF\xFF\x0A\x14\x02", 14));
   EXPECT_THROW(Extract(), platform::EFormatError);
+}
+
+// System-folder rows: what lands in the system folder, what is refused before anything of the
+// row is made, and that nothing ever appears outside the target and system folders.
+TEST_F(ExtractTest, SystemFolderRowsStayInsideTheSystemFolder) {
+  const std::string m = Deflate("dll");
+  Text deep;  // 2,100 levels: far beyond what the file API takes
+  for (int i = 0; i < 2100; ++i) deep += u"a\\";
+  struct Case {
+    Text folder;
+    Text name;
+    Text lands;  // empty: refused
+  } cases[] = {
+      {u"$System$", u"s.dll", kSystemDir + u"s.dll"},
+      {u"$SYSTEM$System\\", u"s.dll", kSystemDir + u"System\\s.dll"},
+      {u"$third$sub\\..\\", u"t.dll", kSystemDir + u"t.dll"},
+      {u"$System$a\\b\\..\\", u"..\\up.dll", kSystemDir + u"a\\up.dll"},  // last component
+      {u"$System$..\\", u"evil.txt", u""},
+      {u"$System$..\\..\\", u"evil.txt", u""},
+      {u"$Third$\\..\\..\\", u"evil.txt", u""},
+      {u"$Third$sub/../../", u"evil.txt", u""},
+      {u"$System$...\\", u"evil.txt", u""},
+      {u"$System$", u"a/../../evil.txt", u""},
+      // A "$" cell must begin with the token its rule looks for ("System" is case-sensitive).
+      {u"$SYSTEM$\\", u"evil.txt", u""},
+      {u"$system$", u"evil.txt", u""},
+      {u"$x$..\\..\\", u"evil.txt", u""},
+      {u"$", u"evil.txt", u""},
+      {u"$Third$System\\", u"evil.txt", u""},
+      {u"$x$System$", u"evil.txt", u""},
+      {deep, u"deep.txt", u""},
+      {u"$System$" + deep, u"deep.txt", u""},
+  };
+  const std::set<std::string> roots = {"App", "Windows", "Windows/system32", "cwd", "setup"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::TextToUtf8(c.folder.substr(0, 40) + u" | " + c.name));
+    WritePackage({m, Row(c.folder, c.name, m, 3)});
+    if (c.lands.empty()) {
+      EXPECT_THROW(Extract(), platform::Exception);
+    } else {
+      Extract();
+      EXPECT_EQ(ReadFile(c.lands), "dll");
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+      const std::string rel = std::filesystem::relative(entry.path(), root_).generic_string();
+      const bool allowed = roots.count(rel) != 0 || rel.starts_with("App/") ||
+                           rel.starts_with("Windows/system32/") || rel.starts_with("setup/");
+      EXPECT_TRUE(allowed) << rel;
+    }
+    std::filesystem::remove_all(root_ / "App");
+    std::filesystem::remove_all(root_ / "Windows" / "system32");
+    std::filesystem::create_directories(root_ / "Windows" / "system32");
+  }
+  EXPECT_EQ(package::SystemRowFolder(u"$third$x\\$THIRD$", u"C:\\W\\"), u"C:\\W\\x\\C:\\W\\");
+  EXPECT_EQ(package::SystemRowFolder(u"$system$", u"C:\\W\\"), u"");
 }
 
 // Rows whose path would climb out of the target folder are refused before anything of the row
