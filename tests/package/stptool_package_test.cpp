@@ -102,6 +102,27 @@ TEST_F(StptoolTest, RowsFileMakesFlatAndSystemRows) {
   EXPECT_NE(r.out.find("ignored\\\tb.txt\t"), std::string::npos);
   EXPECT_NE(r.out.find("\t1\t1\n"), std::string::npos);  // the flat row
   EXPECT_NE(r.out.find("$System$\tsys.dll\t"), std::string::npos);
+
+  // Without --system-dir nothing is written and the message says what to give.
+  r = Run("extract " + Q(dir_ / "p.stp") + " " + Q(dir_ / "target") + " --quiet");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("--system-dir"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "target" / "b.txt"));
+  r = Run("extract " + Q(dir_ / "p.stp") + " " + Q(dir_ / "target") + " --quiet --system-dir " +
+          Q(dir_ / "sys"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(dir_ / "target" / "sub" / "a.txt"), "A");
+  EXPECT_EQ(Slurp(dir_ / "target" / "b.txt"), "B");
+  EXPECT_EQ(Slurp(dir_ / "sys" / "sys.dll"), "A");
+
+  // A system row that climbs out of the system folder is refused.
+  Put(dir_ / "evil.tsv", "$System$..\\\tevil.txt\tpayload/a.txt\n");
+  ASSERT_EQ(Run("pack " + Q(dir_ / "evil.stp") + " --rows " + Q(dir_ / "evil.tsv")).code, 0);
+  r = Run("extract " + Q(dir_ / "evil.stp") + " " + Q(dir_ / "target") + " --quiet --system-dir " +
+          Q(dir_ / "sys"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("leaves the system folder"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "evil.txt"));
 }
 
 TEST_F(StptoolTest, FailuresExitWithOneAndAMessage) {
@@ -121,6 +142,7 @@ TEST_F(StptoolTest, FailuresExitWithOneAndAMessage) {
   r = Run("extract --help");
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("usage: stptool extract"), std::string::npos);
+  EXPECT_NE(r.out.find("--system-dir DIR"), std::string::npos);
 }
 
 TEST_F(StptoolTest, VerifySaysSoundOrListsProblems) {

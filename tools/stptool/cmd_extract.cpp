@@ -19,17 +19,21 @@ namespace {
 using platform::Text;
 
 const char kUsage[] =
-    "usage: stptool extract PACKAGE|SETUP.EXE TARGETDIR [--password TEXT] [--quiet]\n"
-    "                       [--codepage N]\n"
+    "usage: stptool extract PACKAGE|SETUP.EXE TARGETDIR [--system-dir DIR] [--password TEXT]\n"
+    "                       [--quiet] [--codepage N]\n"
     "\n"
     "Unpacks every file of PACKAGE (or of the package a built setup program carries, read in\n"
-    "place) into TARGETDIR (created when missing), exactly as the setup program does: rows\n"
-    "whose folder begins with \"$System$\" or \"$Third$\" go to the system folder of the OS the\n"
-    "tool runs on (on Linux, the simulated one) and are skipped when they exist there. The\n"
-    "percentage done is shown on stderr. On any failure a message is printed and the exit code\n"
-    "is 1; files written before the failure stay.\n"
+    "place) into TARGETDIR (created when missing), exactly as the setup program does. Rows whose\n"
+    "folder begins with \"$System$\" or \"$Third$\" go to the setup program's system folder;\n"
+    "here they go to the folder given with --system-dir (created when missing) and are skipped\n"
+    "when they exist there. Without --system-dir a package that has such rows fails before\n"
+    "any file is written: the tool never writes into the machine's own system folder. A row\n"
+    "whose path would leave TARGETDIR or the system folder is refused. The percentage done is\n"
+    "shown on stderr. On any failure a message is printed and the exit code is 1; files written\n"
+    "before the failure stay.\n"
     "\n"
     "options:\n"
+    "  --system-dir DIR  where the system-folder rows go\n"
     "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
     "  --quiet           no progress display\n"
     "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n";
@@ -39,10 +43,14 @@ int Run(const std::vector<std::string>& args) {
   Text password;
   bool quiet = false;
   int code_page = 1252;
+  std::string system_dir_arg;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "password", &v)) {
       password = platform::Utf8ToText(v);
+    } else if (TakeOption(args, i, "system-dir", &v)) {
+      if (v.empty()) throw std::invalid_argument("empty --system-dir");
+      system_dir_arg = v;
     } else if (TakeCodePage(args, i, &code_page)) {
     } else if (args[i] == "--quiet" || args[i] == "-q") {
       quiet = true;
@@ -59,6 +67,12 @@ int Run(const std::vector<std::string>& args) {
   PackageSource source(positional[0]);
   Text target = platform::HostPathToOsPath(positional[1]);
   if (target.empty() || target.back() != u'\\') target += u'\\';
+  // An empty folder tells the extraction there is none.
+  Text system_dir;
+  if (!system_dir_arg.empty()) {
+    system_dir = platform::HostPathToOsPath(system_dir_arg);
+    if (system_dir.back() != u'\\') system_dir += u'\\';
+  }
 
   package::ProgressCallback progress;
   int shown = -1;
@@ -71,7 +85,10 @@ int Run(const std::vector<std::string>& args) {
     };
   }
   try {
-    package::ExtractPackage(source.package(), target, password, progress);
+    package::ExtractPackage(source.package(), target, password, progress, system_dir);
+  } catch (const package::ENoSystemFolder& e) {
+    throw std::runtime_error(std::string(e.what()) +
+                             ": give --system-dir DIR for the rows of the system folder");
   } catch (...) {
     if (shown >= 0) std::fputc('\n', stderr);
     throw;
