@@ -100,9 +100,29 @@ class Inflater {
   z_stream stream_{};
 };
 
-struct Buffers {
-  std::vector<std::uint8_t> in = std::vector<std::uint8_t>(kChunk);
-  std::vector<std::uint8_t> out = std::vector<std::uint8_t>(kChunk);
+// The input and output buffers of the members, grown to what the members so far needed (at most
+// kChunk each) and left uninitialised: a small package costs no megabytes.
+class Buffers {
+ public:
+  std::uint8_t* In(std::int64_t need) { return Grow(in_, in_size_, need); }
+  std::uint8_t* Out(std::int64_t need) { return Grow(out_, out_size_, need); }
+
+ private:
+  static constexpr std::uint32_t kLeast = 64 * 1024;
+  static std::uint8_t* Grow(std::unique_ptr<std::uint8_t[]>& buffer, std::uint32_t& size,
+                            std::int64_t need) {
+    if (need > size) {
+      buffer.reset();  // never hold the old and the new one at once
+      size = static_cast<std::uint32_t>(std::clamp<std::int64_t>(need, kLeast, kChunk));
+      buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    }
+    return buffer.get();
+  }
+
+  std::unique_ptr<std::uint8_t[]> in_;
+  std::unique_ptr<std::uint8_t[]> out_;
+  std::uint32_t in_size_ = 0;
+  std::uint32_t out_size_ = 0;
 };
 
 void WriteAll(platform::File& out, const std::uint8_t* data, std::uint32_t size,
@@ -122,6 +142,8 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
   }
   std::int64_t in_left = compressed;
   std::int64_t out_left = size;
+  std::uint8_t* const in_buffer = buffers.In(std::min<std::int64_t>(in_left, kChunk));
+  std::uint8_t* const out_buffer = buffers.Out(std::min<std::int64_t>(out_left, kChunk));
   if (out_left > 0 && in_left > 0) {
     SeekTo(package, start);
     Inflater inflater;
@@ -130,13 +152,13 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
       if (zs.avail_in == 0) {
         if (in_left == 0) break;  // the member's bytes are used up
         const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(in_left, kChunk));
-        ReadExact(package, buffers.in.data(), n);
+        ReadExact(package, in_buffer, n);
         in_left -= n;
-        zs.next_in = buffers.in.data();
+        zs.next_in = in_buffer;
         zs.avail_in = n;
       }
       const auto room = static_cast<std::uint32_t>(std::min<std::int64_t>(out_left, kChunk));
-      zs.next_out = buffers.out.data();
+      zs.next_out = out_buffer;
       zs.avail_out = room;
       const int rc = inflate(&zs, Z_NO_FLUSH);
       // Z_BUF_ERROR only means no progress without more input; the loop supplies it or stops.
@@ -144,16 +166,17 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
         throw EFormatError(u"Corrupt package member for " + out_path);
       }
       const std::uint32_t produced = room - zs.avail_out;
-      WriteAll(out, buffers.out.data(), produced, out_path);
+      WriteAll(out, out_buffer, produced, out_path);
       out_left -= produced;
       if (rc == Z_STREAM_END) break;
     }
   }
   if (out_left > 0) {
-    std::memset(buffers.out.data(), 0, kChunk);
+    const auto zeros = static_cast<size_t>(std::min<std::int64_t>(out_left, kChunk));
+    std::memset(out_buffer, 0, zeros);
     while (out_left > 0) {
       const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(out_left, kChunk));
-      WriteAll(out, buffers.out.data(), n, out_path);
+      WriteAll(out, out_buffer, n, out_path);
       out_left -= n;
     }
   }
