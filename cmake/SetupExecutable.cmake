@@ -1,18 +1,16 @@
-# add_setup_executable(TARGET PRODUCT_DIR [PAYLOAD_TARGETS target...] [MANIFEST file])
+# add_setup_executable(TARGET PRODUCT_DIR [PAYLOAD_TARGETS target...] [DESCRIPTION file])
 #
-# Makes a setup.exe for one product. PRODUCT_DIR holds what the product supplies:
-#   product.rc   string table ids 1001..1012 (language 2052), IMAGELEFT0/IMAGELEFT2 (RCDATA,
-#                JPEG 160x308), IMAGEICON (BITMAP 32x32), APPICON/MAINICON (ICON); file names in
-#                it are relative to PRODUCT_DIR
-#   payload/     the files to install, as they should appear in the destination folder
-# PAYLOAD_TARGETS are executables built in this tree (the product's own programs); their files are
-# added to the root of the payload. MANIFEST defaults to products/setup.manifest.
+# Makes a setup.exe for one product with `stptool build`, as a publisher outside this tree would.
+# PRODUCT_DIR holds the product description product.ini (or DESCRIPTION names another one), which
+# names the product's strings, pictures and payload folder (see `stptool build --help`).
+# PAYLOAD_TARGETS are executables built in this tree (the product's own programs); their files join
+# the root of the payload, which is staged in TARGET.dir/payload.
 #
-# The payload is packed by the native stptool (a Windows tree cannot run its own stptool.exe
-# without Wine): configure with -DSTPTOOL=/path/to/native/stptool. The package and the product's
-# resources are then compiled with windres into the executable.
+# stptool build runs natively (a Windows tree cannot run its own stptool.exe without Wine):
+# configure with -DSTPTOOL=/path/to/native/stptool. The generic programs it writes into,
+# setup-stub.exe and uninst-stub.exe (targets setup_stub and uninst_stub), are built here.
 #
-# The setup program itself comes from the target stp_setup_program (entry, wizard, Win32 backend).
+# The result is TARGET/setup.exe in the current binary folder.
 
 # The program part shared by every product: the Windows entry point over the wizard and its
 # libraries. An object library, so that wWinMain is linked whatever the link order.
@@ -50,19 +48,32 @@ function(_stp_setup_stub)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubs)
 endfunction()
 
+# The generic uninstaller. The tree's own (uninstall/) defines uninst_stub; until it does, a
+# placeholder program takes its place so that every setup carries an Uninst.exe.
+function(_stp_uninst_stub)
+  if(TARGET uninst_stub)
+    return()
+  endif()
+  add_executable(uninst_stub WIN32 ${PROJECT_SOURCE_DIR}/builder/stub/uninst_placeholder.cpp)
+  target_link_options(uninst_stub PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+  set_target_properties(uninst_stub PROPERTIES OUTPUT_NAME uninst-stub
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubs)
+endfunction()
+
 set(STPTOOL "" CACHE FILEPATH "Native stptool that packs the payloads of setup executables")
 set(_stp_setup_default_manifest ${CMAKE_CURRENT_LIST_DIR}/../products/setup.manifest)
 
 function(add_setup_executable target product_dir)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "MANIFEST" "PAYLOAD_TARGETS")
-  _stp_setup_program()
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "DESCRIPTION" "PAYLOAD_TARGETS")
+  _stp_setup_stub()
+  _stp_uninst_stub()
   get_filename_component(product_dir "${product_dir}" ABSOLUTE)
-  if(NOT arg_MANIFEST)
-    set(arg_MANIFEST ${_stp_setup_default_manifest})
+  if(NOT arg_DESCRIPTION)
+    set(arg_DESCRIPTION ${product_dir}/product.ini)
   endif()
-  get_filename_component(manifest "${arg_MANIFEST}" ABSOLUTE)
-  if(NOT EXISTS ${product_dir}/product.rc)
-    message(FATAL_ERROR "add_setup_executable: ${product_dir}/product.rc is missing")
+  get_filename_component(description "${arg_DESCRIPTION}" ABSOLUTE)
+  if(NOT EXISTS ${description})
+    message(FATAL_ERROR "add_setup_executable: ${description} is missing")
   endif()
   if(NOT STPTOOL OR NOT EXISTS "${STPTOOL}")
     # Trees that build only tests or tools need no setup; say why it is missing and go on.
@@ -71,50 +82,35 @@ function(add_setup_executable target product_dir)
     return()
   endif()
 
+  # The payload folder the description names (stptool build checks the rest).
+  file(STRINGS ${description} payload_line REGEX "^[ \t]*[Pp][Aa][Yy][Ll][Oo][Aa][Dd][ \t]*=")
+  string(REGEX REPLACE "^[^=]*=[ \t]*" "" payload_dir "${payload_line}")
+  string(REGEX REPLACE "[ \t]+;.*$" "" payload_dir "${payload_dir}")
+  string(STRIP "${payload_dir}" payload_dir)
+  get_filename_component(description_dir ${description} DIRECTORY)
+  get_filename_component(payload_dir "${payload_dir}" ABSOLUTE BASE_DIR ${description_dir})
+
   set(work ${CMAKE_CURRENT_BINARY_DIR}/${target}.dir)
   set(stage ${work}/payload)
-  set(package ${work}/Setup.stp)
-
-  file(GLOB_RECURSE payload_files CONFIGURE_DEPENDS ${product_dir}/payload/*)
+  set(setup ${CMAKE_CURRENT_BINARY_DIR}/${target}/setup.exe)
+  file(GLOB_RECURSE payload_files CONFIGURE_DEPENDS ${payload_dir}/*)
+  file(GLOB_RECURSE product_files CONFIGURE_DEPENDS ${description_dir}/images/*)
   set(copy_targets)
   foreach(t IN LISTS arg_PAYLOAD_TARGETS)
     list(APPEND copy_targets COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${t}> ${stage}/)
   endforeach()
   # The stage is made afresh each time, so a file removed from the payload leaves the package.
   add_custom_command(
-    OUTPUT ${package}
+    OUTPUT ${setup}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${product_dir}/payload ${stage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${stage} ${CMAKE_CURRENT_BINARY_DIR}/${target}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${payload_dir} ${stage}
     ${copy_targets}
-    COMMAND ${STPTOOL} pack ${package} ${stage}
-    DEPENDS ${payload_files} ${arg_PAYLOAD_TARGETS} ${STPTOOL}
-    COMMENT "Packing the payload of ${target}"
+    COMMAND ${STPTOOL} build ${description} -o ${setup} --payload ${stage}
+            --stub-dir $<TARGET_FILE_DIR:setup_stub>
+    DEPENDS ${description} ${payload_files} ${product_files} ${arg_PAYLOAD_TARGETS} ${STPTOOL}
+            setup_stub uninst_stub
+    COMMENT "Building the setup of ${target} with stptool build"
     VERBATIM)
-
-  set(rc ${work}/setup.rc)
-  file(GENERATE OUTPUT ${rc} CONTENT
-"// Generated by add_setup_executable for ${product_dir}
-#include \"product.rc\"
-
-LANGUAGE 0, 0
-SETUPPACKAGE StpFile \"${package}\"
-1 24 \"${manifest}\"
-")
-  file(GLOB product_files CONFIGURE_DEPENDS ${product_dir}/*.rc ${product_dir}/images/*)
-  set_source_files_properties(${rc} PROPERTIES
-    OBJECT_DEPENDS "${package};${manifest};${product_files}")
-
-  add_executable(${target} WIN32 ${rc})
-  target_include_directories(${target} PRIVATE ${product_dir})
-  target_link_libraries(${target} PRIVATE stp_setup_program)
-  # One file with no DLLs beside it (also when a product is built from outside this tree),
-  # stripped. Sections aligned to pages in the file as in memory, so the loader can map the
-  # image, package included, instead of copying it into private memory (Wine copies an image
-  # whose file alignment is smaller than a page: 200 MB of package became 200 MB of memory).
-  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s
-                      -Wl,--gc-sections -Wl,--file-alignment=4096)
-  # Each product's setup.exe in its own folder, so several products can share a tree.
-  set_target_properties(${target} PROPERTIES OUTPUT_NAME setup
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${target})
+  add_custom_target(${target} ALL DEPENDS ${setup})
 endfunction()

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "crypt/catalogue.h"
+#include "crypt/envelope.h"
 #include "platform/os.h"
 
 namespace package {
@@ -114,6 +115,8 @@ struct PackOptions {
   int level = 9;  // zlib level; 9 gives members that begin with 0x78 0xDA
   TailShape tail = TailShape::kTail3;
   Text name = u"Package";  // cell 0 of the property header
+  // Fixed salt and initialisation vector instead of random ones (reproducible packages).
+  tvcrypt::EnvelopeOptions envelope;
 };
 
 // Writes a package member by member, streaming each file through zlib in fixed-size chunks.

@@ -152,7 +152,8 @@ void PackageWriter::AddFile(ManifestRow row, platform::File& source) {
 void PackageWriter::Finish() {
   const Text plain = FormatManifestText(rows_, options_.name);
   const Text envelope =
-      tvcrypt::EncryptEnvelope(plain, options_.cipher, options_.digest, options_.password);
+      tvcrypt::EncryptEnvelope(plain, options_.cipher, options_.digest, options_.password,
+                               options_.envelope);
   WriteManifestAndTail(*out_, platform::CurrentOs().WideToAnsi(envelope), options_.tail);
   out_.reset();
 }

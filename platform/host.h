@@ -23,6 +23,9 @@ Text HostPathToOsPath(const std::string& host_path);
 // message or of its line, or up to " (" or ": " that follow it); on Windows the message as it is.
 std::string HostPathsInMessage(const std::string& message);
 
+// The running program's own file as a host path in UTF-8; empty when it cannot be found.
+std::string HostExecutablePath();
+
 // The process's arguments after the program name, as UTF-8. Windows passes main() its arguments
 // in the ANSI code page, which loses every character the code page lacks, so there they are read
 // from the UTF-16 command line instead; elsewhere they are argv as given.

@@ -58,4 +58,10 @@ std::string HostPathsInMessage(const std::string& message) {
   return out;
 }
 
+std::string HostExecutablePath() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.string();
+}
+
 }  // namespace platform

@@ -30,6 +30,18 @@ Text HostPathToOsPath(const std::string& host_path) {
 
 std::string HostPathsInMessage(const std::string& message) { return message; }
 
+std::string HostExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) {
+      return TextToUtf8(TextView(reinterpret_cast<const char16_t*>(buffer.data()), n));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   struct LocalDeleter {
     void operator()(LPWSTR* p) const { ::LocalFree(p); }

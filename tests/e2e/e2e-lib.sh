@@ -38,8 +38,8 @@ e2e_build() {
   E2E_SETUP=$E2E_WIN/products/setup_demo/setup.exe
   E2E_DRIVER=$E2E_WIN/tests/e2e/driver/driver.exe
   E2E_APP=$E2E_WIN/products/demo/app/TavrelDemo.exe
+  # The payload as stptool build packed it, apart from the Uninst.exe it adds.
   E2E_PAYLOAD=$E2E_WIN/products/setup_demo.dir/payload
-  E2E_PACKAGE=$E2E_WIN/products/setup_demo.dir/Setup.stp
 }
 
 e2e_prefix() {

@@ -1,0 +1,82 @@
+// The product description that `stptool build` reads: a UTF-8 INI file.
+//
+//   [product]
+//   WindowClass   = ...       ; id 1001, the class of the product's main window
+//   WindowTitle   = ...       ; id 1002, its title in the English edition
+//   WindowTitleCn = ...       ; id 1003, its title in the Chinese edition
+//   DisplayNameEn = ...       ; id 1004
+//   DisplayNameCn = ...       ; id 1005
+//   Freeware      = true      ; id 1009, true or false
+//   ExeBaseName   = ...       ; id 1010, the main program is ExeBaseName.exe in the payload
+//   Version       = ...       ; id 1011
+//   RequiredSpace = 12 MB     ; id 1012, optional: computed from the payload when absent
+//   [images]
+//   BannerCn   = images/banner-cn.jpg   ; IMAGELEFT0, baseline JPEG 160 x 308
+//   BannerEn   = images/banner-en.jpg   ; IMAGELEFT2, baseline JPEG 160 x 308
+//   HeaderIcon = images/header.bmp      ; IMAGEICON, BMP 32 x 32, 24 bits per pixel
+//   AppIcon    = images/app.ico         ; APPICON, with a 32 x 32 image of 256 colours
+//   FileIcon   = images/file.ico        ; MAINICON, with 16 x 16 24-bit and 32 x 32 32-bit images
+//   [package]
+//   Payload  = payload                  ; the folder laid out as the destination folder
+//   Cipher   = Rijndael                 ; optional, as stptool pack --cipher
+//   Digest   = SHA256                   ; optional, as stptool pack --digest
+//   CodePage = 1252                     ; optional: the ANSI code page the file names must fit
+//
+// Section and key names match in any letter case. A ";" at the start of a line, or after a space
+// or tab, starts a comment; values are trimmed. Paths are relative to the description's folder.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace builder {
+
+using platform::Text;
+using platform::TextView;
+
+struct ProductDescription {
+  // [product]
+  Text window_class;
+  Text window_title;
+  Text window_title_cn;
+  Text display_name_en;
+  Text display_name_cn;
+  bool freeware = false;
+  Text exe_base_name;
+  Text version;
+  std::optional<Text> required_space;
+  // [images] and [package]: paths on this host, the description's folder joined with the value
+  // (so messages name them the way the user wrote them)
+  std::string banner_cn;
+  std::string banner_en;
+  std::string header_icon;
+  std::string app_icon;
+  std::string file_icon;
+  std::string payload;
+  int cipher = 5;  // Rijndael
+  int digest = 3;  // SHA-256
+  std::uint32_t code_page = 1252;
+};
+
+// Parses the text of the description file named path (as the user named it). Every problem of
+// the text itself (syntax, unknown or missing sections and keys, values of the wrong form) is
+// appended to problems as one sentence that begins with "path:line:" or "path:".
+ProductDescription ParseProductDescription(std::string_view text, const std::string& path,
+                                           std::vector<std::string>* problems);
+
+// Why a display name cannot name a shortcut file and an uninstall registry key; empty when it can.
+std::string CheckDisplayName(TextView name);
+// Why a text cannot be a file name (a last path component) on Windows; empty when it can.
+std::string CheckFileName(TextView name);
+
+// The catalogue number of a cipher or digest given by name (any letter case) or number; -1 when
+// it is neither.
+int CipherByName(const std::string& text);
+int DigestByName(const std::string& text);
+
+}  // namespace builder
