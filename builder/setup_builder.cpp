@@ -20,7 +20,7 @@
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/text.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 
 namespace builder {
 
@@ -253,19 +253,17 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
   return in;
 }
 
-Text FreewareText(bool freeware) { return freeware ? u"-1" : u"0"; }
-
 std::vector<std::pair<std::uint32_t, Text>> ProductStrings(const ProductDescription& d, const Text& required_space) {
-  return {{startup::kIdWindowClass, d.window_class},     {startup::kIdWindowTitle, d.window_title},
-          {startup::kIdWindowTitleCn, d.window_title_cn}, {startup::kIdDisplayNameEn, d.display_name_en},
-          {startup::kIdDisplayNameCn, d.display_name_cn}, {startup::kIdFreeware, FreewareText(d.freeware)},
-          {startup::kIdExeBaseName, d.exe_base_name},     {startup::kIdVersion, d.version},
-          {startup::kIdRequiredSpace, required_space}};
+  return {{params::kIdWindowClass, d.window_class},     {params::kIdWindowTitle, d.window_title},
+          {params::kIdWindowTitleCn, d.window_title_cn}, {params::kIdDisplayNameEn, d.display_name_en},
+          {params::kIdDisplayNameCn, d.display_name_cn}, {params::kIdFreeware, params::FreewareText(d.freeware)},
+          {params::kIdExeBaseName, d.exe_base_name},     {params::kIdVersion, d.version},
+          {params::kIdRequiredSpace, required_space}};
 }
 
 // Strings and both icons: what the setup and the uninstaller both carry.
 std::vector<ResourceInput> CommonResources(const Inputs& in, const Text& required_space, const PeImage& stub) {
-  std::vector<ResourceInput> r = StringTableResources(ProductStrings(in.d, required_space), startup::kStringTableLanguage);
+  std::vector<ResourceInput> r = StringTableResources(ProductStrings(in.d, required_space), params::kStringTableLanguage);
   std::uint16_t next_icon = 1;
   for (const ResourceEntry& e : stub.resources()) {
     if (e.type == ResourceId::Id(kRtIcon) && !e.name.IsName() && e.name.id >= next_icon) next_icon = e.name.id + 1;
@@ -439,7 +437,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     if (!back) throw platform::EReadError(u"Cannot read back " + partial_os);
     const PeImage image(*back);
     const ResourceEntry* pkg = image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
-    if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, startup::kIdExeBaseName, startup::kStringTableLanguage) != d.exe_base_name) {
+    if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) != d.exe_base_name) {
       throw platform::EFormatError(u"The written setup does not read back as written");
     }
     package::FileRange range(*back, pkg->file_offset, pkg->size);

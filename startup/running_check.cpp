@@ -1,14 +1,14 @@
 #include "startup/running_check.h"
 
-#include "startup/product_params.h"
+#include "params/product_params.h"
 
 namespace startup {
 
 StartupStrings LoadStartupStrings() {
   StartupStrings s;
-  s.WindowClass = LoadParamString(kIdWindowClass);
-  s.WindowTitle = LoadParamString(kIdWindowTitle);
-  s.WindowTitleCn = LoadParamString(kIdWindowTitleCn);
+  s.WindowClass = params::LoadParamString(params::kIdWindowClass);
+  s.WindowTitle = params::LoadParamString(params::kIdWindowTitle);
+  s.WindowTitleCn = params::LoadParamString(params::kIdWindowTitleCn);
   return s;
 }
 
@@ -22,7 +22,7 @@ Text FindRunningTitle(const StartupStrings& strings) {
 }
 
 Refusal RefusalMessage(int language, const StartupStrings& strings) {
-  if (IsChinese(language)) {
+  if (params::IsChinese(language)) {
     return {strings.RunningTitle + u"正在运行，请先退出后再进行安装。", u"安装向导"};
   }
   return {strings.WindowTitle + u" program is running, please close it first.", u"Setup"};

@@ -8,7 +8,7 @@
 #include "shell/messages.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 #include "wizard/browse_and_launch.h"
 
 namespace wizard {
@@ -184,10 +184,10 @@ void TForm1::ApplyLayout() {
 void TForm1::FormCreate() {
   platform::Os& os = platform::CurrentOs();
   // 1. The product parameters the wizard needs (the entry routine read the window names).
-  FExeName = startup::LoadParamString(startup::kIdExeBaseName);
-  FVersion = startup::LoadParamString(startup::kIdVersion);
-  FNeedSize = startup::LoadParamString(startup::kIdRequiredSpace);
-  FFreeware = startup::FreewareFromText(startup::LoadParamString(startup::kIdFreeware));
+  FExeName = params::LoadParamString(params::kIdExeBaseName);
+  FVersion = params::LoadParamString(params::kIdVersion);
+  FNeedSize = params::LoadParamString(params::kIdRequiredSpace);
+  FFreeware = params::FreewareFromText(params::LoadParamString(params::kIdFreeware));
   // 2. Banner and header icon.
   LoadImages();
   // 3. Everything that depends on the language.
@@ -232,9 +232,9 @@ void TForm1::LoadImages() {
 }
 
 void TForm1::SetupLanguage() {
-  const bool chinese = startup::IsChinese(Language);
-  FDisplayName = startup::LoadParamString(chinese ? startup::kIdDisplayNameCn
-                                                  : startup::kIdDisplayNameEn);
+  const bool chinese = params::IsChinese(Language);
+  FDisplayName = params::LoadParamString(chinese ? params::kIdDisplayNameCn
+                                                  : params::kIdDisplayNameEn);
   for (const LayoutChange& change : LayoutChanges(Language)) {
     ui::Control* c = ControlByName(change.control);
     if (c == nullptr) continue;

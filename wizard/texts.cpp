@@ -1,10 +1,10 @@
 #include "wizard/texts.h"
 
-#include "startup/product_params.h"
+#include "params/product_params.h"
 
 namespace wizard {
 
-using startup::IsChinese;
+using params::IsChinese;
 
 namespace {
 

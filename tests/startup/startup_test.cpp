@@ -4,7 +4,7 @@
 #include "platform/os.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 #include "startup/running_check.h"
 #include "startup/setup_entry.h"
 #include "ui/headless_backend.h"
@@ -12,7 +12,7 @@
 namespace {
 
 using platform::Text;
-using startup::kStringTableLanguage;
+using params::kStringTableLanguage;
 
 TEST(ProductParamsTest, BooleanTextRule) {
   const std::pair<Text, std::optional<bool>> rows[] = {
@@ -23,15 +23,15 @@ TEST(ProductParamsTest, BooleanTextRule) {
       {u"-", std::nullopt}, {u"truely", std::nullopt}, {u"1e", std::nullopt},
   };
   for (const auto& [text, value] : rows) {
-    EXPECT_EQ(startup::ParseBoolText(text), value) << platform::TextToUtf8(text);
+    EXPECT_EQ(params::ParseBoolText(text), value) << platform::TextToUtf8(text);
   }
-  EXPECT_FALSE(startup::FreewareFromText(u"yes")) << "malformed: the shareware terms";
+  EXPECT_FALSE(params::FreewareFromText(u"yes")) << "malformed: the shareware terms";
 }
 
 TEST(ProductParamsTest, LanguageFromCodePage) {
-  EXPECT_EQ(startup::LanguageFromCodePage(936), 0);
+  EXPECT_EQ(params::LanguageFromCodePage(936), 0);
   for (std::uint32_t cp : {1252u, 950u, 932u, 65001u}) {
-    EXPECT_EQ(startup::LanguageFromCodePage(cp), 2) << cp;
+    EXPECT_EQ(params::LanguageFromCodePage(cp), 2) << cp;
   }
 }
 
@@ -44,7 +44,7 @@ TEST(ProductParamsTest, LoadsTheStringTableOfChinesePrc) {
   os.SetResString(1009, kStringTableLanguage, u"-1");
   os.SetResString(1012, kStringTableLanguage, u"3 MB");
   os.SetResString(1010, 1033, u"English only");
-  const startup::ProductParams p = startup::LoadProductParams();
+  const params::ProductParams p = params::LoadProductParams();
   EXPECT_EQ(p.WindowClass, u"Cls");
   EXPECT_EQ(p.DisplayNameEn, u"Name");
   EXPECT_EQ(p.DisplayNameCn, u"名字");
@@ -139,7 +139,7 @@ TEST_F(EntryTest, WizardRunsUntilItsFormCloses) {
     ui_.Post([this] { ui_.Click(u"btnClose"); });
   });
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(startup::Language(), 0);
+  EXPECT_EQ(params::Language(), 0);
   EXPECT_EQ(ui_.InitializeCalls(), 1);
   EXPECT_EQ(ui_.FinalizeCalls(), 1);
   EXPECT_EQ(ui_.ApplicationIcon(), u"AppIcon");

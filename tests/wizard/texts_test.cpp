@@ -1,7 +1,7 @@
 // Every text of the wizard in both languages, as the form shows them, and the agreement variants.
 #include "wizard_fixture.h"
 
-#include "startup/product_params.h"
+#include "params/product_params.h"
 #include "wizard/texts.h"
 
 namespace wiztest {
@@ -156,8 +156,8 @@ TEST_F(TextsTest, NoEnglishTextRemainsInChinese) {
 }
 
 TEST_F(TextsTest, EmptyVersionLeavesTheSeparatorsInPlace) {
-  os_.SetResString(1011, startup::kStringTableLanguage, u"");
-  os_.SetResString(1012, startup::kStringTableLanguage, u"");
+  os_.SetResString(1011, params::kStringTableLanguage, u"");
+  os_.SetResString(1012, params::kStringTableLanguage, u"");
   Create(kEnglish);
   EXPECT_EQ(State(u"lblWelcome").text, u"Welcome to the Tavrel Demo  Setup Wizard");
   EXPECT_EQ(State(u"lblNeedSize").text, u"Space required: ");
@@ -179,7 +179,7 @@ TEST_F(TextsTest, AgreementFollowsTheFreewareFlag) {
       {u"false", kChinese, 18}};
   for (const Row& row : rows) {
     SCOPED_TRACE(platform::TextToUtf8(row.freeware_text));
-    os_.SetResString(1009, startup::kStringTableLanguage, row.freeware_text);
+    os_.SetResString(1009, params::kStringTableLanguage, row.freeware_text);
     form_.reset();
     Create(row.language);
     const std::vector<Text>& lines = Form().Memo2.Lines();

@@ -6,7 +6,7 @@
 
 #include "package/package_format.h"
 #include "platform/text.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 
 namespace wiztest {
 
@@ -46,7 +46,7 @@ WizardTest::WizardTest() : root_(NewRoot()) {
   os_.MapDrive(u'E', root_ / "e", platform::kDriveRemovable, kFreeE);
   os_.SetEnvironmentVariable(u"PROGRAMFILES", Text(u"C:\\Program Files"));
 
-  constexpr std::uint16_t kLang = startup::kStringTableLanguage;
+  constexpr std::uint16_t kLang = params::kStringTableLanguage;
   os_.SetResString(1004, kLang, u"Tavrel Demo");
   os_.SetResString(1005, kLang, u"塔维演示");
   os_.SetResString(1009, kLang, u"-1");

@@ -1,4 +1,6 @@
-// The product the setup carries, as its string table describes it, and the wizard's language.
+// The product parameters: what the setup program reads from its string table (ids 1001-1012)
+// and what `stptool build` writes there, the freeware rule, and the wizard's language. The one
+// home of these for the entry routine, the wizard and the builder.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +8,7 @@
 
 #include "platform/os.h"
 
-namespace startup {
+namespace params {
 
 using platform::Text;
 using platform::TextView;
@@ -48,6 +50,8 @@ std::optional<bool> ParseBoolText(TextView text);
 // The freeware flag of id 1009. A malformed text selects the shareware terms, the stricter of the
 // two licences, rather than stopping the setup.
 bool FreewareFromText(TextView text);
+// The text the builder stores for the freeware flag; FreewareFromText reads it back.
+Text FreewareText(bool freeware);
 
 // Languages: 0 is Simplified Chinese, 2 is English; every test treats any value but 0 as English.
 inline constexpr int kLanguageChinese = 0;
@@ -62,4 +66,4 @@ constexpr bool IsChinese(int language) { return language == kLanguageChinese; }
 int Language();
 void SetLanguage(int language);
 
-}  // namespace startup
+}  // namespace params

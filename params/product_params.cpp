@@ -1,8 +1,8 @@
-#include "startup/product_params.h"
+#include "params/product_params.h"
 
 #include <cstddef>
 
-namespace startup {
+namespace params {
 
 namespace {
 
@@ -79,7 +79,9 @@ std::optional<bool> ParseBoolText(TextView text) {
 
 bool FreewareFromText(TextView text) { return ParseBoolText(text).value_or(false); }
 
+Text FreewareText(bool freeware) { return freeware ? u"-1" : u"0"; }
+
 int Language() { return g_language; }
 void SetLanguage(int language) { g_language = language; }
 
-}  // namespace startup
+}  // namespace params
