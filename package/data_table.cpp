@@ -1,9 +1,11 @@
 #include "package/data_table.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/text.h"
 
 namespace tvdata {
@@ -86,47 +88,6 @@ bool ParseInt32(TextView s, std::int32_t& out) {
   std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
   if (negative) bits = 0u - bits;
   out = static_cast<std::int32_t>(bits);
-  return true;
-}
-
-// Decimal floating-point syntax: spaces, an optional sign, digits with an optional fraction
-// (at least one digit in all), an optional exponent. Gives whether the number is not zero,
-// which depends on the digits alone, so no conversion to double (and no locale) is involved.
-bool ParseNonZeroNumber(TextView s, bool& non_zero) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == u' ') ++i;
-  if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) ++i;
-  bool any_digit = false;
-  non_zero = false;
-  auto digits = [&] {
-    for (; i < s.size() && IsDigit(s[i]); ++i) {
-      any_digit = true;
-      non_zero = non_zero || s[i] != u'0';
-    }
-  };
-  digits();
-  if (i < s.size() && s[i] == u'.') {
-    ++i;
-    digits();
-  }
-  if (!any_digit) return false;
-  if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) ++i;
-    std::size_t start = i;
-    while (i < s.size() && IsDigit(s[i])) ++i;
-    if (i == start) return false;
-  }
-  return i == s.size();
-}
-
-bool SameTextAscii(TextView a, std::u16string_view lower_ascii) {
-  if (a.size() != lower_ascii.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t c = a[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != lower_ascii[i]) return false;
-  }
   return true;
 }
 
@@ -243,10 +204,11 @@ void TCell::SetValue(std::int32_t value) {
 
 bool TCell::AsBool() {
   if (text_.empty()) text_ = u"0";
-  bool non_zero = false;
-  if (ParseNonZeroNumber(text_, non_zero)) return non_zero;
-  if (SameTextAscii(text_, u"true")) return true;
-  if (SameTextAscii(text_, u"false")) return false;
+  if (const std::optional<bool> value = platform::BoolFromText(text_)) return *value;
+  // Spaces may lead a number, as they may lead an integer; not a word.
+  const TextView text = text_;
+  const std::size_t first = std::min(text.find_first_not_of(u' '), text.size());
+  if (const std::optional<bool> value = platform::DecimalIsNonZero(text.substr(first))) return *value;
   throw EConvertError(u"'" + text_ + u"' is not a valid boolean value");
 }
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/package_format.h"
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
@@ -28,14 +28,9 @@ namespace {
 // of the files; large enough that reads and writes cost few calls.
 constexpr std::uint32_t kChunk = 1024 * 1024;
 
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
-
 bool EqualsIgnoreCaseAt(TextView text, size_t at, TextView token) {
-  if (at + token.size() > text.size()) return false;
-  for (size_t i = 0; i < token.size(); ++i) {
-    if (AsciiLower(text[at + i]) != AsciiLower(token[i])) return false;
-  }
-  return true;
+  return at + token.size() <= text.size() &&
+         platform::EqualsIgnoringAsciiCase(text.substr(at, token.size()), token);
 }
 
 // Replaces every occurrence of token, matched without regard to ASCII letter case.
@@ -247,10 +242,9 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
 
   const ManifestLocation location = LocateManifest(package);
   if (location.empty) return;
-  const Text envelope = os.AnsiToWide(ReadManifestBytes(package, location));
-
-  tvdata::TDataTable table(Text(), tvdata::TColumnSet{kColName});
-  table.Init(tvcrypt::DecryptEnvelope(envelope, password));
+  const std::unique_ptr<tvdata::TDataTable> manifest =
+      ManifestTable(ReadManifestText(package, location, password));
+  tvdata::TDataTable& table = *manifest;
   const int rows = table.ItemCount();
 
   // Every size is checked before anything is written, so a manifest that is not a table of the

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <limits>
 
+#include "crypt/envelope.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace package {
@@ -85,9 +87,7 @@ ManifestLocation LocateManifest(platform::File& file) {
   SeekTo(file, length_at);
   std::uint8_t raw[4];
   ReadExact(file, raw, sizeof raw);
-  const std::uint32_t bits = raw[0] | (raw[1] << 8) | (raw[2] << 16) |
-                             (static_cast<std::uint32_t>(raw[3]) << 24);
-  loc.length = static_cast<std::int32_t>(bits);
+  loc.length = static_cast<std::int32_t>(platform::ReadLe32(raw));
 
   if (loc.length >= e) {
     loc.empty = true;
@@ -105,6 +105,17 @@ std::string ReadManifestBytes(platform::File& file, const ManifestLocation& loca
   SeekTo(file, location.offset);
   ReadExact(file, bytes.data(), static_cast<std::uint32_t>(location.length));
   return bytes;
+}
+
+Text ReadManifestText(platform::File& file, const ManifestLocation& location, const Text& password) {
+  return tvcrypt::DecryptEnvelope(platform::CurrentOs().AnsiToWide(ReadManifestBytes(file, location)),
+                                  password);
+}
+
+std::unique_ptr<tvdata::TDataTable> ManifestTable(const Text& plain) {
+  auto table = std::make_unique<tvdata::TDataTable>(Text(), tvdata::TColumnSet{kColName});
+  table->Init(plain);
+  return table;
 }
 
 }  // namespace package

@@ -28,6 +28,7 @@
 
 #include "crypt/catalogue.h"
 #include "crypt/envelope.h"
+#include "package/data_table.h"
 #include "platform/os.h"
 
 namespace package {
@@ -74,6 +75,13 @@ ManifestLocation LocateManifest(platform::File& file);
 
 // Reads the manifest bytes that LocateManifest found (requires !location.empty).
 std::string ReadManifestBytes(platform::File& file, const ManifestLocation& location);
+
+// Those bytes read through the current Os's ANSI code page and decrypted with password: the plain
+// manifest text, empty when the envelope cannot be opened. Throws as ReadManifestBytes does.
+Text ReadManifestText(platform::File& file, const ManifestLocation& location, const Text& password);
+
+// A plain manifest text as a table of rows (an optional "#Name,Count#" property header first).
+std::unique_ptr<tvdata::TDataTable> ManifestTable(const Text& plain);
 
 // Reads exactly size bytes or throws EReadError.
 void ReadExact(platform::File& file, void* buffer, std::uint32_t size);

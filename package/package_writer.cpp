@@ -9,6 +9,7 @@
 #include "crypt/envelope.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace package {
@@ -67,9 +68,7 @@ void WriteManifestAndTail(platform::File& out, std::string_view manifest_bytes, 
   }
   const auto length = static_cast<std::uint32_t>(manifest_bytes.size());
   std::vector<std::uint8_t> trailer(manifest_bytes.begin(), manifest_bytes.end());
-  for (int shift = 0; shift < 32; shift += 8) {
-    trailer.push_back(static_cast<std::uint8_t>(length >> shift));
-  }
+  platform::AppendLe32(trailer, length);
   const std::vector<std::uint8_t> tail = MakeTail(shape);
   trailer.insert(trailer.end(), tail.begin(), tail.end());
   if (!out.Write(trailer.data(), static_cast<std::uint32_t>(trailer.size()))) {

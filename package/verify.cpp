@@ -6,7 +6,6 @@
 #include <limits>
 #include <string>
 
-#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/extract.h"
 #include "package/package_format.h"
@@ -156,8 +155,7 @@ std::vector<Text> VerifyPackage(platform::File& package, const Text& password) {
 
   Text plain;
   try {
-    plain = tvcrypt::DecryptEnvelope(
-        platform::CurrentOs().AnsiToWide(ReadManifestBytes(package, location)), password);
+    plain = ReadManifestText(package, location, password);
   } catch (const platform::Exception& e) {
     problems.push_back(u"the manifest cannot be read: " + e.Message());
     return problems;
@@ -167,8 +165,8 @@ std::vector<Text> VerifyPackage(platform::File& package, const Text& password) {
     return problems;
   }
 
-  tvdata::TDataTable table(Text(), tvdata::TColumnSet{kColName});
-  table.Init(plain);
+  const std::unique_ptr<tvdata::TDataTable> manifest = ManifestTable(plain);
+  tvdata::TDataTable& table = *manifest;
   // A wrong password gives text that is no table at all: one problem, not one per row.
   bool any_row = table.ItemCount() == 0;
   for (int i = 0; i < table.ItemCount() && !any_row; ++i) any_row = table.Items(i).ItemCount() >= 4;

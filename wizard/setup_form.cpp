@@ -4,7 +4,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "shell/messages.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
@@ -68,18 +70,7 @@ Text IntResource(int id) {
   return s;
 }
 
-void PutLe32(platform::Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetLe32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-         static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
 bool IsTrimmed(char16_t c) { return c <= 32; }
-
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
 
 }  // namespace
 
@@ -98,12 +89,12 @@ Text SetupDirFromEditText(const Text& text) {
 platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
   constexpr std::size_t kFileHeader = 14;
   if (resource.size() < 16) return {};
-  const std::uint32_t header_size = GetLe32(resource, 0);
+  const std::uint32_t header_size = platform::ReadLe32(resource.data());
   std::uint32_t palette = 0;
   if (header_size >= 40 && resource.size() >= 40) {
     const std::uint32_t bit_count = resource[14] | resource[15] << 8;
-    const std::uint32_t compression = GetLe32(resource, 16);
-    const std::uint32_t colors_used = GetLe32(resource, 32);
+    const std::uint32_t compression = platform::ReadLe32(resource.data() + 16);
+    const std::uint32_t colors_used = platform::ReadLe32(resource.data() + 32);
     if (bit_count <= 8) palette = (colors_used != 0 ? colors_used : 1u << bit_count) * 4;
     if (header_size == 40 && compression == 3) palette += 12;  // BI_BITFIELDS masks
   } else if (header_size == 12) {
@@ -115,8 +106,8 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
   platform::Bytes file(kFileHeader + resource.size());
   file[0] = 'B';
   file[1] = 'M';
-  PutLe32(file, 2, static_cast<std::uint32_t>(file.size()));
-  PutLe32(file, 10, static_cast<std::uint32_t>(kFileHeader + header_size + palette));
+  platform::WriteLe32(file.data() + 2, static_cast<std::uint32_t>(file.size()));
+  platform::WriteLe32(file.data() + 10, static_cast<std::uint32_t>(kFileHeader + header_size + palette));
   std::copy(resource.begin(), resource.end(), file.begin() + kFileHeader);
   return file;
 }
@@ -294,7 +285,7 @@ void TForm1::ProposeSetupDir() {
 
 void TForm1::editSetupDirChange() {
   const Text& text = editSetupDir.GetText();
-  if (text.empty() || FFixedDrives.find(AsciiUpper(text[0])) == Text::npos) {
+  if (text.empty() || FFixedDrives.find(platform::AsciiUpper(text[0])) == Text::npos) {
     lblFreeSize.Hide();
     return;
   }

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/package_format.h"
 #include "platform/host.h"
@@ -41,10 +40,9 @@ std::vector<Member> ReadRows(const std::string& package_path) {
   auto file = os->OpenFileForRead(platform::HostPathToOsPath(package_path));
   if (!file) Die("cannot open " + package_path);
   const package::ManifestLocation loc = package::LocateManifest(*file);
-  const platform::Text plain = tvcrypt::DecryptEnvelope(
-      os->AnsiToWide(package::ReadManifestBytes(*file, loc)), platform::Text());
-  tvdata::TDataTable table(platform::Text(), tvdata::TColumnSet{package::kColName});
-  table.Init(plain);
+  const std::unique_ptr<tvdata::TDataTable> manifest =
+      package::ManifestTable(package::ReadManifestText(*file, loc, platform::Text()));
+  tvdata::TDataTable& table = *manifest;
   std::vector<Member> members;
   for (int i = 0; i < table.ItemCount(); ++i) {
     tvdata::TRow& row = table.Items(i);

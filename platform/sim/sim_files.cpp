@@ -20,7 +20,6 @@ namespace platform {
 namespace fs = std::filesystem;
 
 using sim_detail::AsciiUpper;
-using sim_detail::EqualsNoCase;
 using sim_detail::Shared;
 using sim_detail::UpToNul;
 
@@ -85,7 +84,7 @@ std::optional<std::string> CaseVariant(int dir, TextView name) {
   std::optional<std::string> match;
   while (const dirent* entry = ::readdir(listing)) {
     std::string candidate = entry->d_name;
-    if (EqualsNoCase(Utf8ToText(candidate), name) && (!match || candidate < *match)) {
+    if (EqualsIgnoringAsciiCase(Utf8ToText(candidate), name) && (!match || candidate < *match)) {
       match = std::move(candidate);
     }
   }

@@ -10,26 +10,14 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/ascii.h"
 #include "platform/sim/sim_windows.h"
 
 namespace platform {
 namespace sim_detail {
 
-inline char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
-
-inline Text AsciiUpper(TextView t) {
-  Text out(t);
-  for (auto& c : out) c = AsciiUpper(c);
-  return out;
-}
-
-inline bool EqualsNoCase(TextView a, TextView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
+using platform::AsciiUpper;
+using platform::EqualsIgnoringAsciiCase;
 
 // Windows stops reading a path at its first NUL.
 inline TextView UpToNul(const Text& t) {

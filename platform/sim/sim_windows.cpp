@@ -11,7 +11,6 @@
 namespace platform {
 
 using sim_detail::AsciiUpper;
-using sim_detail::EqualsNoCase;
 using sim_detail::RegKey;
 using sim_detail::Shared;
 using sim_detail::UpToNul;
@@ -80,7 +79,7 @@ Handle SimWindows::AddWindow(Text class_name, Text title) {
 
 Handle SimWindows::FindWindow(const Text* class_name, const Text* title) {
   for (const auto& w : windows_) {
-    if (class_name != nullptr && !EqualsNoCase(UpToNul(*class_name), w.class_name)) continue;
+    if (class_name != nullptr && !EqualsIgnoringAsciiCase(UpToNul(*class_name), w.class_name)) continue;
     if (title != nullptr && UpToNul(*title) != TextView(w.title)) continue;
     return w.handle;
   }

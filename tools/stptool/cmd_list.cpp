@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "crypt/envelope.h"
 #include "package/data_table.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
@@ -83,12 +82,11 @@ int Run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "stptool list: the length field says the package is empty\n");
     return 0;
   }
-  const Text plain = tvcrypt::DecryptEnvelope(
-      os->AnsiToWide(package::ReadManifestBytes(file, location)), password);
+  const Text plain = package::ReadManifestText(file, location, password);
   if (plain.empty()) throw platform::EFormatError(u"The manifest cannot be decrypted");
 
-  tvdata::TDataTable table(Text(), tvdata::TColumnSet{package::kColName});
-  table.Init(plain);
+  const std::unique_ptr<tvdata::TDataTable> manifest = package::ManifestTable(plain);
+  tvdata::TDataTable& table = *manifest;
   // The header exists only when the text begins with "#" and holds a second "#".
   if (plain[0] == u'#' && plain.find(u'#', 1) != Text::npos) {
     std::string line = "properties";

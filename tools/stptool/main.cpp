@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crypt/catalogue.h"
+#include "platform/ascii.h"
 #include "platform/host.h"
 #include "platform/os.h"
 #include "tools/stptool/command.h"
@@ -64,19 +65,10 @@ bool ParseInt(const std::string& text, int lo, int hi, int* value) {
 
 namespace {
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 template <class Table>
 int FindInCatalogue(const std::string& text, const Table& table) {
   for (const auto& entry : table) {
-    if (EqualsIgnoreCase(text, entry.name) || text == std::to_string(entry.number)) {
+    if (platform::EqualsIgnoringAsciiCase(text, entry.name) || text == std::to_string(entry.number)) {
       return entry.number;
     }
   }
@@ -97,7 +89,7 @@ std::string Choices(const Table& table, int default_number) {
 }  // namespace
 
 int ParseCipher(const std::string& text) {
-  return EqualsIgnoreCase(text, "AES") ? tvcrypt::kRijndael : FindInCatalogue(text, tvcrypt::kCiphers);
+  return platform::EqualsIgnoringAsciiCase(text, "AES") ? tvcrypt::kRijndael : FindInCatalogue(text, tvcrypt::kCiphers);
 }
 int ParseDigest(const std::string& text) { return FindInCatalogue(text, tvcrypt::kDigests); }
 std::string CipherChoices(int default_number) { return Choices(tvcrypt::kCiphers, default_number); }

@@ -1,0 +1,23 @@
+// Little-endian 32-bit fields, as the package format and the Windows file formats store them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+inline std::uint32_t ReadLe32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+inline void WriteLe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.resize(out.size() + 4);
+  WriteLe32(out.data() + out.size() - 4, v);
+}
+
+}  // namespace platform
