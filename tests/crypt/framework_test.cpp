@@ -1,6 +1,6 @@
 // The cipher framework's own rules: key sizes, IV handling, mode tails, the counter, string
 // operations, Base64 and digest life cycle. Agreement with an independent library is in
-// differential_test.cpp.
+// framework_differential_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
