@@ -31,8 +31,8 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 runs=${1:-5}
 work=$(mkdir -p "${BENCH_DIR:-build/install-bench}" && cd "${BENCH_DIR:-build/install-bench}" && pwd)
-# The shared folder lies beside the repository.
-payload_script=${PAYLOAD_SCRIPT:-$root/../shared/bench/gen_payload.py}
+# The payloads are made by our own deterministic generator.
+payload_script=${PAYLOAD_SCRIPT:-$root/bench/gen_payload.py}
 result=$root/build/bench/install.txt
 logs=$work/logs
 title="Setup - Tavrel Demo"

@@ -10,8 +10,8 @@ cd "$(dirname "$0")/../.."
 what=${1:-all}
 build=build/bench
 work=${BENCH_DIR:-build/bench-package}
-# The shared folder lies beside the repository.
-payload_script=${PAYLOAD_SCRIPT:-$PWD/../shared/bench/gen_payload.py}
+# The payloads are made by our own deterministic generator.
+payload_script=${PAYLOAD_SCRIPT:-$PWD/bench/gen_payload.py}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSTP_BENCH=ON -DSTP_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target stptool package_baseline >/dev/null
