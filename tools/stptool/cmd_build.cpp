@@ -11,6 +11,7 @@
 #include "platform/os.h"
 #include "platform/text.h"
 #include "tools/stptool/command.h"
+#include "tools/stptool/signing.h"
 
 namespace stptool {
 namespace {
@@ -19,6 +20,7 @@ namespace fs = std::filesystem;
 
 const char kUsage[] =
     "usage: stptool build PRODUCT.ini -o SETUP.exe [--seed N] [--stub-dir DIR] [--payload DIR]\n"
+    "                     [--sign CERT.pfx [--sign-password-file FILE]]\n"
     "\n"
     "Writes the setup program of the product that PRODUCT.ini describes: the generic setup\n"
     "program with the product's strings, pictures, icons and package. No compiler is needed.\n"
@@ -57,7 +59,11 @@ const char kUsage[] =
     "  --seed N           fixed salt and initialisation vector (reproducible output)\n"
     "  --stub-dir DIR     where setup-stub.exe and uninst-stub.exe are (default: beside stptool,\n"
     "                     else ../share/tavrel-setup relative to it)\n"
-    "  --payload DIR      this folder as the payload instead of the description's\n";
+    "  --payload DIR      this folder as the payload instead of the description's\n"
+    "  --sign CERT.pfx    sign the setup (Authenticode, SHA-256) with the certificate and key of\n"
+    "                     this PKCS#12 file, using osslsigncode (on Windows: from the PATH)\n"
+    "  --sign-password-file FILE\n"
+    "                     the key's password is the first line of FILE\n";
 
 std::string DefaultStubDir() {
   const std::string self = platform::HostExecutablePath();
@@ -73,6 +79,7 @@ std::string DefaultStubDir() {
 int Run(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   builder::BuildOptions options;
+  SignOptions sign;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (args[i] == "-o" && i + 1 < args.size()) {
@@ -90,6 +97,10 @@ int Run(const std::vector<std::string>& args) {
       options.stub_dir = v;
     } else if (TakeOption(args, i, "payload", &v)) {
       options.payload = v;
+    } else if (TakeOption(args, i, "sign", &v)) {
+      sign.certificate = v;
+    } else if (TakeOption(args, i, "sign-password-file", &v)) {
+      sign.password_file = v;
     } else if (args[i].rfind("-", 0) == 0) {
       throw std::invalid_argument("unknown or incomplete option " + args[i]);
     } else {
@@ -100,6 +111,11 @@ int Run(const std::vector<std::string>& args) {
   if (options.output.empty()) throw std::invalid_argument("-o SETUP.exe is missing");
   options.description = positional[0];
   if (options.stub_dir.empty()) options.stub_dir = DefaultStubDir();
+  if (sign.certificate.empty() && !sign.password_file.empty()) {
+    throw std::invalid_argument("--sign-password-file needs --sign");
+  }
+  // Whether signing can work is known before the package is made.
+  if (!sign.certificate.empty()) CheckSigning(sign);
 
   // The code page only decides how the manifest's bytes read back in the verification; the
   // envelope is ASCII, so any code page reads it alike.
@@ -114,10 +130,23 @@ int Run(const std::vector<std::string>& args) {
                  e.problems().size() == 1 ? "" : "s");
     return 1;
   }
+  if (!sign.certificate.empty()) {
+    try {
+      SignExecutable(options.output, sign);
+    } catch (...) {
+      // An unsigned setup asked to be signed is not a result: leave no output file.
+      std::error_code ec;
+      fs::remove(fs::path(std::u8string(options.output.begin(), options.output.end())), ec);
+      throw;
+    }
+  }
   std::fprintf(stderr, "built %s: %d files (%lld bytes)%s, %lld bytes, package verified\n",
                options.output.c_str(), result.files, static_cast<long long>(result.payload_bytes),
                result.uninstaller_added ? " with Uninst.exe added" : "",
                static_cast<long long>(result.setup_bytes));
+  if (!sign.certificate.empty()) {
+    std::fprintf(stderr, "signed %s with %s\n", options.output.c_str(), sign.certificate.c_str());
+  }
   return 0;
 }
 
