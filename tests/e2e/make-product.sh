@@ -22,9 +22,10 @@ strip=(-strip -define png:exclude-chunks=date,time)
 cp "$program" "$dir/files/Zephyr.exe"
 printf 'Zephyr Notes\r\nA small note-taking program.\r\n' >"$dir/files/readme.txt"
 printf 'First steps with Zephyr Notes.\r\n' >"$dir/files/docs/guide/en/start.txt"
-printf '西风笔记使用说明\r\n' >"$dir/files/docs/guide/说明.txt"
+printf '西风笔记使用说明\r\n' >"$dir/files/docs/guide/zh.txt"
 head -c 100000 /dev/zero | tr '\0' 'z' >"$dir/files/plugins/spell.dat"
-if [ -n "$extra" ]; then cp -r "$extra"/. "$dir/files/"; fi
+# Hard links where the file system allows: a benchmark payload of 1 GiB is not copied.
+if [ -n "$extra" ]; then cp -rl "$extra"/. "$dir/files/" 2>/dev/null || cp -r "$extra"/. "$dir/files/"; fi
 
 # Banners: baseline JPEG 160x308, a green gradient with the name in the banner's language.
 banner() {  # OUTPUT TITLE SUBTITLE
