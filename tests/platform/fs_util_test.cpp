@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
-#include "tests/platform/sim_test_util.h"
 
 namespace platform {
 namespace {
@@ -34,19 +31,19 @@ TEST(PathRulesTest, FolderPartAndLastComponent) {
 }
 
 TEST(ForceDirectoriesTest, CreatesMissingParentsAndReportsFailure) {
-  testing::TempDir dir;
   SimWindows os;
   ScopedOs scoped(os);
-  os.MapDrive(u'C', dir.path());
-  testing::WriteHostFile(dir.path() / "file", "x");
+  os.MapMemoryDrive(u'C');
+  ASSERT_NE(os.CreateFileForWrite(u"C:\\file"), nullptr);
 
   EXPECT_TRUE(ForceDirectories(u"C:\\a\\b\\c\\"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "a" / "b" / "c"));
+  EXPECT_TRUE(os.DirectoryExists(u"C:\\a\\b\\c"));
   EXPECT_TRUE(ForceDirectories(u"c:/A/b/d"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "a" / "b" / "d"));
+  EXPECT_TRUE(os.DirectoryExists(u"C:\\a\\b\\d"));
   EXPECT_TRUE(ForceDirectories(u"C:\\"));
   EXPECT_TRUE(ForceDirectories(u"C:\\a\\..\\e"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "e"));
+  EXPECT_TRUE(os.DirectoryExists(u"C:\\e"));
+  EXPECT_FALSE(os.DirectoryExists(u"C:\\a\\e"));
 
   EXPECT_FALSE(ForceDirectories(u"C:\\file\\sub"));  // a file in the way
   EXPECT_FALSE(ForceDirectories(u"Q:\\x"));
