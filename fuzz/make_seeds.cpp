@@ -6,7 +6,9 @@
 //   digests (mode byte 0), and the same manifests as plain text plus members (mode byte 1);
 // - envelope_fuzz: an envelope of every cipher, with and without the password, as ANSI bytes and
 //   as UTF-16LE, and round-trip inputs;
-// - data_table_fuzz: table texts with and without headers, escapes, flags and numbers.
+// - data_table_fuzz: table texts with and without headers, escapes, flags and numbers;
+// - product_description_fuzz: a full description, one in other letter cases with a BOM and CRLF,
+//   and one with a problem on every line.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -169,6 +171,46 @@ void TableSeeds(const fs::path& dir) {
   }
 }
 
+void DescriptionSeeds(const fs::path& dir) {
+  const std::string full =
+      "; a product\n"
+      "[product]\n"
+      "WindowClass   = TavrelDemoWindow   ; class of the main window\n"
+      "WindowTitle   = Tavrel Demo\n"
+      "WindowTitleCn = \xE5\xA1\x94\xE7\xBB\xB4\n"
+      "DisplayNameEn = Tavrel Demo\n"
+      "DisplayNameCn = \xE5\xA1\x94\xE7\xBB\xB4\n"
+      "Freeware      = true\n"
+      "ExeBaseName   = TavrelDemo\n"
+      "Version       = 1.0\n"
+      "RequiredSpace = 1.2 MB\n"
+      "\n"
+      "[images]\n"
+      "BannerCn   = images/imageleft0.jpg\n"
+      "BannerEn   = images/imageleft2.jpg\n"
+      "HeaderIcon = images/imageicon.bmp\n"
+      "AppIcon    = images/appicon.ico\n"
+      "FileIcon   = images/mainicon.ico\n"
+      "\n"
+      "[package]\n"
+      "Payload  = payload\n"
+      "Cipher   = Rijndael\n"
+      "Digest   = SHA256\n"
+      "CodePage = 936\n";
+  WriteSeed(dir, "full.ini", full);
+  WriteSeed(dir, "bom-crlf.ini",
+            "\xEF\xBB\xBF[PRODUCT]\r\nwindowclass=W\r\nWindowTitle=T;not a comment\r\n"
+            "windowtitlecn=T\r\nDisplayNameEn=A.B\r\nDisplayNameCn=C\r\nFreeware=FALSE\r\n"
+            "ExeBaseName=app\r\nVersion=2\r\n[Images]\r\nBannerCn=a\r\nBannerEn=b\r\n"
+            "HeaderIcon=c\r\nAppIcon=d\r\nFileIcon=e\r\n[Package]\r\nPayload=p\r\n"
+            "Cipher=6\r\nDigest=md5\r\n");
+  WriteSeed(dir, "problems.ini",
+            "Key = before any section\n[product\n[other]\nx=y\n[product]\nWindowClass\n"
+            "DisplayNameEn = con.txt\nDisplayNameCn = a|b \nExeBaseName = app.exe\n"
+            "Freeware = maybe\nWindowClass = twice\n[package]\nCipher = Rot13\n"
+            "Digest = 9\nCodePage = 0x4E4\n\xFF\xFE not UTF-8\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,6 +226,7 @@ int main(int argc, char** argv) {
     PackageSeeds(os, dir / "package_fuzz");
     EnvelopeSeeds(os, dir / "envelope_fuzz");
     TableSeeds(dir / "data_table_fuzz");
+    DescriptionSeeds(dir / "product_description_fuzz");
   } catch (const platform::Exception& e) {
     std::cerr << "make_seeds: " << platform::TextToUtf8(e.Message()) << "\n";
     return 1;

@@ -1,0 +1,31 @@
+// Fuzz target: the product description reader on arbitrary text. Only problems are expected, as
+// sentences that begin with the file's name; anything else (a crash, a sanitizer report, an
+// exception) is a finding. A description read without problems must pass the reader's own name
+// checks.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builder/product_description.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string path = "in/product.ini";
+  std::vector<std::string> problems;
+  const builder::ProductDescription description =
+      builder::ParseProductDescription(text, path, &problems);
+  for (const std::string& problem : problems) {
+    if (problem.compare(0, path.size() + 1, path + ":") != 0) __builtin_trap();
+  }
+  if (problems.empty()) {
+    if (!builder::CheckDisplayName(description.display_name_en).empty() ||
+        !builder::CheckDisplayName(description.display_name_cn).empty()) {
+      __builtin_trap();
+    }
+    if (description.cipher < 0 || description.digest < 0) __builtin_trap();
+    if (!builder::CheckFileName(description.exe_base_name + u".exe").empty()) __builtin_trap();
+  }
+  return 0;
+}
