@@ -65,9 +65,9 @@ for target in "${targets[@]}"; do
     tail -n 60 "$log" >&2
     echo "$target failed (status $status): log $log, inputs in $build/findings" >&2
   fi
-  summary+=("$(printf '%-18s %12s %9s %7s %7s %7s %9s %6s' "$target" "$(stat number_of_executed_units)" \
+  summary+=("$(printf '%-26s %12s %9s %7s %7s %7s %9s %6s' "$target" "$(stat number_of_executed_units)" \
     "$(stat average_exec_per_sec)" "${cov:-?}" "${ft:-?}" "${corpus_size:-?}" "$findings" "$wall")")
 done
-printf '%-18s %12s %9s %7s %7s %7s %9s %6s\n' target executions exec/s cov ft corpus findings wall_s
+printf '%-26s %12s %9s %7s %7s %7s %9s %6s\n' target executions exec/s cov ft corpus findings wall_s
 printf '%s\n' "${summary[@]}"
 exit "$failed"
