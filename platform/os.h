@@ -52,6 +52,7 @@ inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorNotReady = 21;
 inline constexpr std::uint32_t kErrorHandleEof = 38;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorBadNetPath = 53;
@@ -77,8 +78,16 @@ inline constexpr std::uint32_t kDriveRemote = 4;
 inline constexpr std::uint32_t kDriveCdrom = 5;
 
 inline constexpr std::uint32_t kMbOk = 0x0;
+inline constexpr std::uint32_t kMbYesNo = 0x4;
+inline constexpr std::uint32_t kMbIconWarning = 0x30;
+inline constexpr std::uint32_t kMbIconQuestion = 0x20;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
+inline constexpr std::uint32_t kMbDefButton2 = 0x100;
 inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+inline constexpr std::uint32_t kMoveFileDelayUntilReboot = 0x4;
 
 inline constexpr HResult kSOk = 0;
 inline constexpr HResult kSFalse = 1;
@@ -169,6 +178,8 @@ class Os {
   virtual LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
                                 const std::uint8_t* data, std::uint32_t size) = 0;
   virtual LStatus RegCloseKey(Handle key) = 0;
+  // RegDeleteKeyW: removes a key that has no subkeys (5 when it has some, 2 when it is missing).
+  virtual LStatus RegDeleteKey(Handle root, const Text& sub_key) = 0;
 
   // Windows and messages (user32). A null class or title matches any.
   virtual Handle FindWindow(const Text* class_name, const Text* title) = 0;
@@ -195,6 +206,14 @@ class Os {
   virtual std::unique_ptr<File> CreateFileForWrite(const Text& path) = 0;
   virtual std::uint32_t GetLastError() = 0;
   virtual void SetLastError(std::uint32_t code) = 0;
+  // CopyFileW; with fail_if_exists an existing target fails with 80.
+  virtual bool CopyFile(const Text& from, const Text& to, bool fail_if_exists) = 0;
+  // MoveFileExW. to == nullptr with kMoveFileDelayUntilReboot deletes the file when Windows next
+  // starts (needs administrator rights).
+  virtual bool MoveFileEx(const Text& from, const Text* to, std::uint32_t flags) = 0;
+  // The names of a folder's entries (FindFirstFileW/FindNextFileW on folder + "\*"), without
+  // "." and "..", in no fixed order. False when the folder cannot be listed.
+  virtual bool ListDirectory(const Text& folder, std::vector<Text>* names) = 0;
 
   // Drives and system folder.
   virtual std::uint32_t GetLogicalDrives() = 0;
@@ -206,6 +225,13 @@ class Os {
 
   // Process environment.
   virtual std::optional<Text> GetEnvironmentVariable(const Text& name) = 0;
+  // GetTempPathW: the temporary folder with a trailing backslash, or empty on failure.
+  virtual Text GetTempPath() = 0;
+  // GetModuleFileNameW(nullptr): the full path of the running program's executable.
+  virtual Text ModuleFileName() = 0;
+  // CreateProcessW(application, command_line) with the caller's environment and current folder;
+  // the new process runs on its own (its handles are closed at once). False when it cannot start.
+  virtual bool CreateProcess(const Text& application, const Text& command_line) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   virtual std::uint32_t WindowsMajorVersion() = 0;
   virtual Text LocaleDecimalSeparator() = 0;  // LOCALE_SDECIMAL of the user locale

@@ -75,6 +75,10 @@ Text ProbeFolder(const Text& folder, const Text& display_name) {
 
 }  // namespace
 
+Text ShortcutFileName(const Text& display_name) {
+  return platform::LastComponent(WithLinkExtension(display_name));
+}
+
 Text GuidToString(const platform::Guid& g) {
   Text text = u"{" + Hex(g.data1, 8, true) + u"-" + Hex(g.data2, 4, true) + u"-" +
               Hex(g.data3, 4, true) + u"-";
@@ -132,7 +136,7 @@ void CreateShortcut(const Text& target_path, const Text& display_name, TShellFol
   link->SetPath(target_path);
   link->SetWorkingDirectory(platform::FolderPart(target_path));
 
-  Text file_name = platform::LastComponent(WithLinkExtension(display_name));
+  Text file_name = ShortcutFileName(display_name);
   Text folder = GetShellFolder(kind);
   if (folder.empty()) return;
   Text path = subfolder.empty() ? folder + u"\\" + file_name

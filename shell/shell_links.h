@@ -35,6 +35,10 @@ Text GetShellFolder(TShellFolderKind kind);
 void CreateShortcut(const Text& target_path, const Text& display_name, TShellFolderKind kind,
                     const Text& subfolder);
 
+// The file name CreateShortcut gives the shortcut of display_name: its extension replaced by
+// ".lnk", then its last component ("Product 2.0" -> "Product 2.lnk").
+Text ShortcutFileName(const Text& display_name);
+
 // The text ResolveShortcut returns for a shortcut it cannot read; it has no folder part.
 extern const char16_t kUnresolvedLink[];
 

@@ -195,3 +195,33 @@ Text UrlInfoAbout(int language) {
 }
 
 }  // namespace wizard
+
+// --- The uninstaller's texts ---------------------------------------------------------------------
+
+namespace wizard {
+
+UninstallTexts UninstallTextsFor(int language, const Text& display_name) {
+  if (IsChinese(language)) {
+    return {
+        u"卸载 - " + display_name,
+        u"您确实要完全移除“" + display_name + u"”及其所有组件吗？",
+        u"“" + display_name + u"”已成功地从您的计算机中移除。",
+        u"“" + display_name + u"”已从您的计算机中移除，但下列项目无法移除，您可以手动删除它们：",
+    };
+  }
+  return {
+      u"Uninstall - " + display_name,
+      u"Are you sure you want to completely remove " + display_name +
+          u" and all of its components?",
+      display_name + u" was successfully removed from your computer.",
+      display_name + u" was removed from your computer, but the following items could not be "
+                     u"removed. You can remove them yourself:",
+  };
+}
+
+Text UninstallRunningMessage(int language, const Text& running_title, const Text& window_title) {
+  if (IsChinese(language)) return running_title + u"正在运行，请先退出后再进行卸载。";
+  return window_title + u" program is running, please close it first.";
+}
+
+}  // namespace wizard

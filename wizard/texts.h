@@ -66,3 +66,22 @@ Text UrlInfoAbout(int language);
 inline constexpr char16_t kMakerHomePage[] = u"http://www.tavrel.com/";
 
 }  // namespace wizard
+
+// --- The uninstaller's texts ---------------------------------------------------------------------
+// Uninst.exe speaks the setup's language rule and shows only message boxes; its texts live here
+// beside the wizard's so that both programs of a product read alike.
+namespace wizard {
+
+struct UninstallTexts {
+  Text Caption;          // the title of every message box
+  Text MsgConfirm;       // asks before anything is removed
+  Text MsgComplete;      // everything is gone
+  Text MsgIncomplete;    // followed by one line per item that stayed
+};
+UninstallTexts UninstallTextsFor(int language, const Text& display_name);
+
+// The message when the product runs: the English text names the English window title whichever
+// edition runs, as the setup's refusal does.
+Text UninstallRunningMessage(int language, const Text& running_title, const Text& window_title);
+
+}  // namespace wizard

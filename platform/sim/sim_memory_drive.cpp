@@ -141,6 +141,14 @@ std::uint32_t MemoryVolume::RemoveFolder(const std::vector<Text>& parts) {
   return kErrorSuccess;
 }
 
+std::uint32_t MemoryVolume::List(const std::vector<Text>& parts, std::vector<Text>* names) {
+  const Node* node = Find(parts);
+  if (node == nullptr) return kErrorPathNotFound;
+  if (node->content) return kErrorDirectory;
+  for (const auto& [key, child] : node->children) names->push_back(child->name);
+  return kErrorSuccess;
+}
+
 std::uint32_t MemoryVolume::DeleteFile(const std::vector<Text>& parts) {
   Node* node = Find(parts);
   if (node == nullptr) return MissingCode(parts);

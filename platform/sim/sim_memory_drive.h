@@ -31,6 +31,8 @@ class MemoryVolume : public std::enable_shared_from_this<MemoryVolume> {
   std::uint32_t CreateFolder(const std::vector<Text>& parts);
   std::uint32_t RemoveFolder(const std::vector<Text>& parts);
   std::uint32_t DeleteFile(const std::vector<Text>& parts);
+  // The names of a folder's entries; 3 (or 2) when there is no such folder.
+  std::uint32_t List(const std::vector<Text>& parts, std::vector<Text>* names);
   // The File objects report their own failures through shared's last error.
   std::uint32_t OpenForRead(const std::vector<Text>& parts, std::shared_ptr<Shared> shared,
                             std::unique_ptr<File>* file);

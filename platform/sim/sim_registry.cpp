@@ -119,6 +119,28 @@ LStatus SimWindows::RegCloseKey(Handle key) {
   return open_keys_.erase(key) != 0 ? kErrorSuccess : static_cast<LStatus>(kErrorInvalidHandle);
 }
 
+LStatus SimWindows::RegDeleteKey(Handle root, const Text& sub_key_in) {
+  TextView sub_key = UpToNul(sub_key_in);
+  const auto sep = sub_key.rfind(u'\\');
+  const Text parent_path(sep == TextView::npos ? TextView() : sub_key.substr(0, sep));
+  const Text name(sep == TextView::npos ? sub_key : sub_key.substr(sep + 1));
+  if (name.empty()) return static_cast<LStatus>(kErrorInvalidParameter);
+  Handle parent = 0;
+  // Deleting needs the right to change the parent key: refused under HKEY_LOCAL_MACHINE
+  // without administrator rights, as a write would be.
+  const LStatus opened = OpenOrCreate(root, parent_path, kKeyAllAccess, false, &parent);
+  if (opened != kErrorSuccess) return opened;
+  RegKey* node = open_keys_.at(parent).node;
+  RegCloseKey(parent);
+  auto it = node->children.find(AsciiUpper(name));
+  if (it == node->children.end()) return static_cast<LStatus>(kErrorFileNotFound);
+  // RegDeleteKeyW removes only a key without subkeys.
+  if (!it->second->children.empty()) return static_cast<LStatus>(kErrorAccessDenied);
+  deleted_keys_.push_back(std::move(it->second));
+  node->children.erase(it);
+  return kErrorSuccess;
+}
+
 void SimWindows::SetRegistryValue(Handle root, const Text& key_path, const Text& name,
                                   std::uint32_t type, Bytes data) {
   bool admin = administrator_;

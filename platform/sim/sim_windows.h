@@ -185,6 +185,21 @@ class SimWindows : public Os {
   }
   const std::vector<ShellExecuteInfo>& ShellExecutes() const { return shell_executes_; }
 
+  // The running program and the processes it starts. ModuleFileName returns the path set here
+  // (empty at first). CreateProcess only records its arguments and succeeds unless told to fail.
+  void SetModuleFileName(Text path) { module_file_name_ = std::move(path); }
+  struct ProcessStart {
+    Text application;
+    Text command_line;
+  };
+  void SetCreateProcessResult(bool ok) { create_process_ok_ = ok; }
+  const std::vector<ProcessStart>& ProcessStarts() const { return process_starts_; }
+  // The temporary folder GetTempPath returns (default C:\WINDOWS\Temp\); empty makes it fail.
+  void SetTempPath(Text path) { temp_path_ = std::move(path); }
+  // Files that MoveFileEx scheduled for deletion at the next start of Windows, in call order.
+  // Only that form of MoveFileEx is simulated; any other fails with 87.
+  const std::vector<Text>& DeletionsAtReboot() const { return deletions_at_reboot_; }
+
   // Resources. Names and types compare without regard to ASCII case, as Windows stores them in
   // upper case. A string asked for in a language it lacks falls back to the neutral language 0.
   void SetResString(std::uint32_t id, std::uint16_t language, Text text);
@@ -200,6 +215,7 @@ class SimWindows : public Os {
   LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
                         const std::uint8_t* data, std::uint32_t size) override;
   LStatus RegCloseKey(Handle key) override;
+  LStatus RegDeleteKey(Handle root, const Text& sub_key) override;
 
   Handle FindWindow(const Text* class_name, const Text* title) override;
   Handle GetActiveWindow() override { return active_window_; }
@@ -220,6 +236,9 @@ class SimWindows : public Os {
   std::unique_ptr<File> CreateFileForWrite(const Text& path) override;
   std::uint32_t GetLastError() override;
   void SetLastError(std::uint32_t code) override;
+  bool CopyFile(const Text& from, const Text& to, bool fail_if_exists) override;
+  bool MoveFileEx(const Text& from, const Text* to, std::uint32_t flags) override;
+  bool ListDirectory(const Text& folder, std::vector<Text>* names) override;
 
   std::uint32_t GetLogicalDrives() override;
   std::uint32_t GetDriveType(const Text& root) override;
@@ -228,6 +247,9 @@ class SimWindows : public Os {
   std::uint32_t GetSystemDirectory(Text* dir, std::uint32_t buffer_chars) override;
 
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
+  Text GetTempPath() override { return temp_path_; }
+  Text ModuleFileName() override { return module_file_name_; }
+  bool CreateProcess(const Text& application, const Text& command_line) override;
   void Sleep(std::uint32_t milliseconds) override { sleeps_.push_back(milliseconds); }
   std::uint32_t WindowsMajorVersion() override { return major_version_; }
   Text LocaleDecimalSeparator() override { return decimal_separator_; }
@@ -324,6 +346,14 @@ class SimWindows : public Os {
   bool shell_execute_ok_ = true;
   Handle shell_execute_process_ = 0x4711;
   std::vector<ShellExecuteInfo> shell_executes_;
+
+  Text module_file_name_;
+  Text temp_path_ = AsciiText("C:\\WINDOWS\\Temp\\");
+  bool create_process_ok_ = true;
+  std::vector<ProcessStart> process_starts_;
+  std::vector<Text> deletions_at_reboot_;
+  // Deleted keys that a handle may still name; kept so that the handle stays harmless.
+  std::vector<std::unique_ptr<sim_detail::RegKey>> deleted_keys_;
 
   std::map<std::pair<std::uint32_t, std::uint16_t>, Text> res_strings_;
   std::map<std::pair<Text, Text>, Bytes> resources_;

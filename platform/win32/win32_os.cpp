@@ -242,6 +242,10 @@ LStatus Win32Os::RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
 
 LStatus Win32Os::RegCloseKey(Handle key) { return ::RegCloseKey(FromHandle<HKEY>(key)); }
 
+LStatus Win32Os::RegDeleteKey(Handle root, const Text& sub_key) {
+  return ::RegDeleteKeyW(FromHandle<HKEY>(root), W(sub_key));
+}
+
 // --- Windows and messages ------------------------------------------------------------------------
 
 Handle Win32Os::FindWindow(const Text* class_name, const Text* title) {
@@ -335,6 +339,34 @@ std::uint32_t Win32Os::GetLastError() { return ::GetLastError(); }
 
 void Win32Os::SetLastError(std::uint32_t code) { ::SetLastError(code); }
 
+bool Win32Os::CopyFile(const Text& from, const Text& to, bool fail_if_exists) {
+  return ::CopyFileW(W(from), W(to), fail_if_exists ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32Os::MoveFileEx(const Text& from, const Text* to, std::uint32_t flags) {
+  return ::MoveFileExW(W(from), WOrNull(to), flags) != FALSE;
+}
+
+bool Win32Os::ListDirectory(const Text& folder, std::vector<Text>* names) {
+  names->clear();
+  const bool has_separator = !folder.empty() && folder.back() == u'\\';
+  const Text pattern = folder + (has_separator ? u"*" : u"\\*");
+  WIN32_FIND_DATAW data{};
+  HANDLE find = ::FindFirstFileW(W(pattern), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    Text name = TextUpToNul(data.cFileName, MAX_PATH);
+    if (name != u"." && name != u"..") names->push_back(std::move(name));
+  } while (::FindNextFileW(find, &data));
+  const DWORD error = ::GetLastError();
+  ::FindClose(find);
+  if (error != ERROR_NO_MORE_FILES) {
+    ::SetLastError(error);
+    return false;
+  }
+  return true;
+}
+
 // --- Drives and system folder --------------------------------------------------------------------
 
 std::uint32_t Win32Os::GetLogicalDrives() { return ::GetLogicalDrives(); }
@@ -382,6 +414,42 @@ std::optional<Text> Win32Os::GetEnvironmentVariable(const Text& name) {
     // Too small: result is the size needed, NUL included. The value may grow between calls.
     buffer.assign(result + std::size_t{1}, L'\0');
   }
+}
+
+Text Win32Os::GetTempPath() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return {};
+  return TextUpToNul(buffer, length);
+}
+
+Text Win32Os::ModuleFileName() {
+  // A path longer than the buffer is cut short (and not terminated on XP): grow until it fits.
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return TextUpToNul(buffer.data(), length);
+    if (buffer.size() >= 32768) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool Win32Os::CreateProcess(const Text& application, const Text& command_line) {
+  // CreateProcessW may write into the command line: it gets a copy of its own.
+  std::vector<wchar_t> line(command_line.begin(), command_line.end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(W(application), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
 }
 
 void Win32Os::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }

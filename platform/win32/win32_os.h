@@ -22,6 +22,7 @@ class Win32Os : public Os {
   LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
                         const std::uint8_t* data, std::uint32_t size) override;
   LStatus RegCloseKey(Handle key) override;
+  LStatus RegDeleteKey(Handle root, const Text& sub_key) override;
 
   Handle FindWindow(const Text* class_name, const Text* title) override;
   Handle GetActiveWindow() override;
@@ -42,6 +43,9 @@ class Win32Os : public Os {
   std::unique_ptr<File> CreateFileForWrite(const Text& path) override;
   std::uint32_t GetLastError() override;
   void SetLastError(std::uint32_t code) override;
+  bool CopyFile(const Text& from, const Text& to, bool fail_if_exists) override;
+  bool MoveFileEx(const Text& from, const Text* to, std::uint32_t flags) override;
+  bool ListDirectory(const Text& folder, std::vector<Text>* names) override;
 
   std::uint32_t GetLogicalDrives() override;
   std::uint32_t GetDriveType(const Text& root) override;
@@ -50,6 +54,9 @@ class Win32Os : public Os {
   std::uint32_t GetSystemDirectory(Text* dir, std::uint32_t buffer_chars) override;
 
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
+  Text GetTempPath() override;
+  Text ModuleFileName() override;
+  bool CreateProcess(const Text& application, const Text& command_line) override;
   void Sleep(std::uint32_t milliseconds) override;
   std::uint32_t WindowsMajorVersion() override;
   Text LocaleDecimalSeparator() override;

@@ -34,3 +34,8 @@
 #undef ShellExecuteEx
 #undef CreateShellLink
 #undef BrowseForFolder
+#undef RegDeleteKey
+#undef CopyFile
+#undef MoveFileEx
+#undef GetTempPath
+#undef CreateProcess

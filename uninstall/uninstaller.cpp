@@ -1,0 +1,305 @@
+#include "uninstall/uninstaller.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "platform/errors.h"
+#include "platform/fs_util.h"
+#include "platform/text.h"
+#include "shell/shell_links.h"
+#include "shell/system_helpers.h"
+#include "startup/product_params.h"
+#include "startup/running_check.h"
+#include "wizard/setup_form.h"
+#include "wizard/texts.h"
+
+namespace uninstall {
+
+using platform::CurrentOs;
+using platform::TextView;
+
+namespace {
+
+constexpr std::uint32_t kClsctxInprocServer = 1;
+constexpr std::uint32_t kStgmRead = 0;
+constexpr std::uint32_t kMaxPath = 260;
+// Long enough for a program that was just told to end; short enough that a copy started by
+// mistake does not linger.
+constexpr int kSelfDeleteTries = 100;
+constexpr std::uint32_t kSelfDeleteWaitMs = 100;
+
+char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
+
+// Windows compares file names without regard to case.
+bool SameName(TextView a, TextView b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
+bool StartsWithName(TextView text, TextView prefix) {
+  return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+Text WithoutTrailingSeparator(Text folder) {
+  while (folder.size() > 1 && folder.back() == u'\\') folder.pop_back();
+  return folder;
+}
+
+// A relative path that stays below the folder it is joined to.
+bool SafeRelativePath(TextView path) {
+  if (path.empty() || path.front() == u'\\' || path.find(u':') != TextView::npos) return false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(u'\\', start);
+    if (end == TextView::npos) end = path.size();
+    TextView part = path.substr(start, end - start);
+    if (part.empty() || part == u"." || part == u"..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// The target stored in a shortcut, read without resolving it: resolving may search the disk for
+// a moved target and show the shell's dialog, and what matters is where the shortcut points.
+Text ShortcutTarget(const Text& link_path) {
+  std::unique_ptr<platform::ShellLink> link;
+  if (!platform::Succeeded(CurrentOs().CreateShellLink(kClsctxInprocServer,
+                                                       platform::kIidIShellLinkW, &link)) ||
+      !link || !platform::Succeeded(link->QueryInterface(platform::kIidIPersistFile)) ||
+      !platform::Succeeded(link->Load(link_path, kStgmRead))) {
+    return Text();
+  }
+  Text path;
+  if (!platform::Succeeded(link->GetPath(&path, kMaxPath, 0))) return Text();
+  if (auto nul = path.find(u'\0'); nul != Text::npos) path.resize(nul);
+  return path;
+}
+
+Text FullKeyName(const Text& key) { return u"HKEY_LOCAL_MACHINE\\" + key; }
+
+// The folders of the listed files (and their parents) below the folder, deepest first.
+std::vector<Text> FoldersDeepestFirst(const std::vector<Text>& files) {
+  std::set<Text> seen;
+  std::vector<Text> folders;
+  for (const Text& file : files) {
+    for (size_t at = file.find(u'\\'); at != Text::npos; at = file.find(u'\\', at + 1)) {
+      Text folder = file.substr(0, at);
+      Text key = folder;
+      for (auto& c : key) c = AsciiUpper(c);
+      if (seen.insert(key).second) folders.push_back(folder);
+    }
+  }
+  auto depth = [](const Text& path) { return std::count(path.begin(), path.end(), u'\\'); };
+  std::stable_sort(folders.begin(), folders.end(),
+                   [&](const Text& a, const Text& b) { return depth(a) > depth(b); });
+  return folders;
+}
+
+}  // namespace
+
+std::vector<Text> ParseInstalledFiles(std::span<const std::uint8_t> utf16le) {
+  Text text;
+  text.reserve(utf16le.size() / 2);
+  for (size_t i = 0; i + 1 < utf16le.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(utf16le[i] | utf16le[i + 1] << 8);
+    if (unit == u'\0') break;  // a resource compiler may end the text with a NUL
+    text.push_back(unit);
+  }
+  std::vector<Text> files;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(u'\n', start);
+    if (end == Text::npos) end = text.size();
+    Text line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    if (SafeRelativePath(line)) files.push_back(std::move(line));
+    start = end + 1;
+  }
+  return files;
+}
+
+Plan MakePlan(const Text& self_path, std::vector<Text> files,
+              const std::vector<Text>& display_names) {
+  Plan plan;
+  plan.self_path = self_path;
+  plan.folder = platform::FolderPart(self_path);
+  plan.files = std::move(files);
+
+  std::vector<Text> names;
+  for (const Text& name : display_names) {
+    bool known = std::any_of(names.begin(), names.end(),
+                             [&](const Text& other) { return SameName(other, name); });
+    if (!name.empty() && !known) names.push_back(name);
+  }
+
+  platform::Os& os = CurrentOs();
+  for (shell::TShellFolderKind kind : {shell::sfDesktop, shell::sfQuickLaunch}) {
+    Text shell_folder;
+    try {
+      shell_folder = shell::GetShellFolder(kind);
+    } catch (const platform::Exception&) {
+      continue;  // a "Shell Folders" value that is not text names no folder
+    }
+    if (shell_folder.empty()) continue;
+    for (const Text& name : names) {
+      Text link = shell_folder + u"\\" + shell::ShortcutFileName(name);
+      if (!os.FileExists(link)) continue;
+      // A shortcut of that name that points elsewhere belongs to another installation.
+      if (StartsWithName(ShortcutTarget(link), plan.folder)) plan.shortcuts.push_back(link);
+    }
+  }
+
+  for (const Text& name : names) {
+    const Text key = wizard::UninstallKey(name);
+    Text command;
+    try {
+      command = shell::RegReadStringValue(platform::kHkeyLocalMachine, key, u"UninstallString");
+    } catch (const platform::Exception&) {
+      continue;  // not text: not an entry this program wrote
+    }
+    if (command.size() >= 2 && command.front() == u'"' && command.back() == u'"') {
+      command = command.substr(1, command.size() - 2);
+    }
+    // An entry of the same name that names another Uninst.exe belongs to another installation.
+    if (!command.empty() && SameName(command, self_path)) plan.entry_keys.push_back(key);
+  }
+  return plan;
+}
+
+std::vector<Text> CarryOut(const Plan& plan) {
+  platform::Os& os = CurrentOs();
+  std::vector<Text> stayed;
+  for (const Text& file : plan.files) {
+    const Text path = plan.folder + file;
+    if (SameName(path, plan.self_path)) continue;  // the copy in the temporary folder does that
+    if (os.FileExists(path) && !os.DeleteFile(path)) stayed.push_back(path);
+  }
+  for (const Text& folder : FoldersDeepestFirst(plan.files)) {
+    const Text path = plan.folder + folder;
+    // A folder that still holds something (the user's files, a file in use) stays.
+    if (os.DirectoryExists(path) && !os.RemoveDirectory(path)) stayed.push_back(path + u"\\");
+  }
+  for (const Text& link : plan.shortcuts) {
+    if (!os.DeleteFile(link) && os.FileExists(link)) stayed.push_back(link);
+  }
+  for (const Text& key : plan.entry_keys) {
+    const platform::LStatus status = os.RegDeleteKey(platform::kHkeyLocalMachine, key);
+    if (status != platform::kErrorSuccess && status != platform::kErrorFileNotFound) {
+      stayed.push_back(FullKeyName(key));
+    }
+  }
+  // The folder goes once this program is gone, if nothing else is left in it.
+  std::vector<Text> left;
+  if (os.ListDirectory(plan.folder, &left)) {
+    const Text self_name = platform::LastComponent(plan.self_path);
+    std::erase_if(left, [&](const Text& name) { return SameName(name, self_name); });
+  }
+  if (!left.empty()) stayed.push_back(plan.folder);
+  return stayed;
+}
+
+Text CopyToTemp(const Text& self_path) {
+  platform::Os& os = CurrentOs();
+  const Text temp = os.GetTempPath();
+  if (temp.empty()) return Text();
+  // A copy of an earlier run may still wait for the next start of Windows: take a free name.
+  for (int n = 1; n < 1000; ++n) {
+    Text copy = temp + u"~Uninst" + platform::AsciiToText(std::to_string(n)) + u".exe";
+    if (os.CopyFile(self_path, copy, true)) {
+      os.MoveFileEx(copy, nullptr, platform::kMoveFileDelayUntilReboot);
+      return copy;
+    }
+    if (os.GetLastError() != platform::kErrorFileExists) return Text();
+  }
+  return Text();
+}
+
+Text SelfRemovalCommandLine(const Text& copy_path, const Text& folder) {
+  // Without its trailing backslash: "C:\X\" would read as C:\X" (an escaped quote).
+  return u"\"" + copy_path + u"\" \"" + WithoutTrailingSeparator(folder) + u"\"";
+}
+
+int FinishSelfRemoval(const Text& folder_in) {
+  platform::Os& os = CurrentOs();
+  const Text folder = WithoutTrailingSeparator(folder_in);
+  // Only ever started from outside the folder; run from inside, it would wait for itself.
+  if (folder.empty() || StartsWithName(os.ModuleFileName(), folder + u"\\")) {
+    return kExitIncomplete;
+  }
+  const Text uninstaller = folder + u"\\" + kUninstallerName;
+  bool deleted = false;
+  for (int i = 0; i < kSelfDeleteTries && !deleted; ++i) {
+    deleted = os.DeleteFile(uninstaller) || !os.FileExists(uninstaller);
+    if (!deleted) os.Sleep(kSelfDeleteWaitMs);
+  }
+  os.RemoveDirectory(folder);  // only when empty
+  return deleted && !os.DirectoryExists(folder) ? kExitRemoved : kExitIncomplete;
+}
+
+int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
+  platform::Os& os = CurrentOs();
+  if (!arguments.empty()) return FinishSelfRemoval(arguments.front());
+
+  const int language = startup::LanguageFromCodePage(os.GetACP());
+  startup::SetLanguage(language);
+  const startup::ProductParams product = startup::LoadProductParams();
+  const Text display_name =
+      startup::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
+  const wizard::UninstallTexts texts = wizard::UninstallTextsFor(language, display_name);
+
+  startup::StartupStrings strings = startup::LoadStartupStrings();
+  strings.RunningTitle = startup::FindRunningTitle(strings);
+  if (!strings.RunningTitle.empty()) {
+    os.MessageBox(0,
+                  wizard::UninstallRunningMessage(language, strings.RunningTitle,
+                                                  strings.WindowTitle),
+                  texts.Caption, platform::kMbOk | platform::kMbIconWarning);
+    return kExitProductRunning;
+  }
+
+  ui::Application app(backend);
+  app.Initialize();  // COM, for the shell link object
+  app.SetTitle(texts.Caption);
+  app.SetIcon(u"AppIcon");
+
+  if (os.MessageBox(0, texts.MsgConfirm, texts.Caption,
+                    platform::kMbYesNo | platform::kMbIconQuestion) != platform::kIdYes) {
+    return kExitDeclined;
+  }
+
+  std::vector<Text> files;
+  if (auto bytes = os.FindResourceBytes(u"InstalledFiles", u"#10")) {  // RT_RCDATA
+    files = ParseInstalledFiles(*bytes);
+  }
+  const Text self_path = os.ModuleFileName();
+  const Plan plan = MakePlan(self_path, std::move(files),
+                             {product.DisplayNameEn, product.DisplayNameCn});
+  std::vector<Text> stayed = CarryOut(plan);
+
+  // Only the program named in the uninstall entry is removed by the copy.
+  const bool removes_itself = SameName(platform::LastComponent(self_path), kUninstallerName);
+  const Text copy = removes_itself ? CopyToTemp(self_path) : Text();
+  if (copy.empty()) {
+    stayed.insert(stayed.begin(), self_path);
+    if (stayed.back() != plan.folder) stayed.push_back(plan.folder);
+  }
+
+  if (stayed.empty()) {
+    os.MessageBox(0, texts.MsgComplete, texts.Caption, platform::kMbOk | platform::kMbIconInformation);
+  } else {
+    Text text = texts.MsgIncomplete + u"\n";
+    for (const Text& item : stayed) text += u"\n" + item;
+    os.MessageBox(0, text, texts.Caption, platform::kMbOk | platform::kMbIconWarning);
+  }
+
+  // Started only now, so that its wait for this program to end does not run out while the user
+  // reads the message.
+  if (!copy.empty() && !os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder))) {
+    return kExitIncomplete;
+  }
+  return stayed.empty() ? kExitRemoved : kExitIncomplete;
+}
+
+}  // namespace uninstall
