@@ -11,7 +11,6 @@
 #include "shell/system_helpers.h"
 #include "startup/product_params.h"
 #include "startup/running_check.h"
-#include "wizard/setup_form.h"
 #include "wizard/texts.h"
 
 namespace uninstall {

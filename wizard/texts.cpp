@@ -186,6 +186,10 @@ std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware
   };
 }
 
+Text UninstallKey(const Text& display_name) {
+  return u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + display_name;
+}
+
 Text Publisher(int language) {
   return IsChinese(language) ? Text(u"塔维软件工作室") : Text(u"Tavrel Software");
 }

@@ -59,6 +59,10 @@ std::vector<LayoutChange> LayoutChanges(int language);
 // The licence agreement, one paragraph per line; blank lines are empty texts.
 std::vector<Text> LicenseAgreement(int language, const Text& display_name, bool freeware);
 
+// The key of the uninstall entry below HKEY_LOCAL_MACHINE (the setup writes it, the uninstaller
+// removes it).
+Text UninstallKey(const Text& display_name);
+
 // The maker, as the uninstall entry names it, and its home page in the wizard's language.
 Text Publisher(int language);
 Text UrlInfoAbout(int language);

@@ -14,6 +14,7 @@
 //   tab [N]                press Tab N times (default 1); prints the control that has the focus
 //   size                   the current window's outer size: "size W H"
 //   msgbox [MS]            wait for a message box, print its title and text, press OK
+//   answer yes|no [MS]     the same for a Yes/No message box, pressing Yes or No
 //   nomsgbox MS            fail if a message box appears within MS
 //   close                  send WM_CLOSE to the current window
 //   gone [MS]              wait until the current window no longer exists
@@ -195,7 +196,11 @@ class Driver {
       } else if (*step == L"size") {
         ok = Size();
       } else if (*step == L"msgbox") {
-        ok = MessageBoxStep(number(kDefaultWaitMs));
+        ok = MessageBoxStep(number(kDefaultWaitMs), IDOK);
+      } else if (*step == L"answer") {
+        const std::wstring* reply = next();
+        if (!reply || (*reply != L"yes" && *reply != L"no")) return Usage(L"answer yes|no [MS]");
+        ok = MessageBoxStep(number(kDefaultWaitMs), *reply == L"yes" ? IDYES : IDNO);
       } else if (*step == L"nomsgbox") {
         ok = NoMessageBox(number(1000));
       } else if (*step == L"close") {
@@ -361,7 +366,7 @@ class Driver {
     return FindTopLevel(nullptr, &dialog);
   }
 
-  bool MessageBoxStep(DWORD ms) {
+  bool MessageBoxStep(DWORD ms, int button) {
     HWND box = WaitFor(FindMessageBox, ms);
     if (!box) return Fail(L"no message box");
     Sleep(100);
@@ -373,8 +378,9 @@ class Driver {
     GetWindowTextW(box, title, 512);
     Line(L"msgbox " + std::wstring(title) + L"|" + Escape(text));
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                        reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)), SMTO_ABORTIFHUNG,
+    if (!GetDlgItem(box, button)) return Fail(L"the message box lacks that button");
+    SendMessageTimeoutW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(box, button)), SMTO_ABORTIFHUNG,
                         kSendTimeoutMs, &ignored);
     WaitFor([box] { return IsWindow(box) ? nullptr : box; }, kSendTimeoutMs);
     if (window_ && IsWindow(window_)) Settle(window_);
