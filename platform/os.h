@@ -229,9 +229,11 @@ class Os {
   virtual Text GetTempPath() = 0;
   // GetModuleFileNameW(nullptr): the full path of the running program's executable.
   virtual Text ModuleFileName() = 0;
-  // CreateProcessW(application, command_line) with the caller's environment and current folder;
-  // the new process runs on its own (its handles are closed at once). False when it cannot start.
-  virtual bool CreateProcess(const Text& application, const Text& command_line) = 0;
+  // CreateProcessW(application, command_line) with the caller's environment, in the folder
+  // directory; the new process runs on its own (its handles are closed at once). False when it
+  // cannot start.
+  virtual bool CreateProcess(const Text& application, const Text& command_line,
+                             const Text& directory) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   virtual std::uint32_t WindowsMajorVersion() = 0;
   virtual Text LocaleDecimalSeparator() = 0;  // LOCALE_SDECIMAL of the user locale

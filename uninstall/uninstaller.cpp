@@ -294,8 +294,10 @@ int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
   }
 
   // Started only now, so that its wait for this program to end does not run out while the user
-  // reads the message.
-  if (!copy.empty() && !os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder))) {
+  // reads the message; in the temporary folder, as Windows keeps a process's current folder
+  // from being removed.
+  if (!copy.empty() && !os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder),
+                                         platform::FolderPart(copy))) {
     return kExitIncomplete;
   }
   return stayed.empty() ? kExitRemoved : kExitIncomplete;

@@ -51,8 +51,9 @@ bool SimWindows::ListDirectory(const Text& folder, std::vector<Text>* names) {
   return true;
 }
 
-bool SimWindows::CreateProcess(const Text& application, const Text& command_line) {
-  process_starts_.push_back(ProcessStart{application, command_line});
+bool SimWindows::CreateProcess(const Text& application, const Text& command_line,
+                               const Text& directory) {
+  process_starts_.push_back(ProcessStart{application, command_line, directory});
   if (!create_process_ok_) return Fail(kErrorFileNotFound);
   return true;
 }

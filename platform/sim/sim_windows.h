@@ -191,6 +191,7 @@ class SimWindows : public Os {
   struct ProcessStart {
     Text application;
     Text command_line;
+    Text directory;
   };
   void SetCreateProcessResult(bool ok) { create_process_ok_ = ok; }
   const std::vector<ProcessStart>& ProcessStarts() const { return process_starts_; }
@@ -249,7 +250,8 @@ class SimWindows : public Os {
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
   Text GetTempPath() override { return temp_path_; }
   Text ModuleFileName() override { return module_file_name_; }
-  bool CreateProcess(const Text& application, const Text& command_line) override;
+  bool CreateProcess(const Text& application, const Text& command_line,
+                     const Text& directory) override;
   void Sleep(std::uint32_t milliseconds) override { sleeps_.push_back(milliseconds); }
   std::uint32_t WindowsMajorVersion() override { return major_version_; }
   Text LocaleDecimalSeparator() override { return decimal_separator_; }

@@ -436,15 +436,16 @@ Text Win32Os::ModuleFileName() {
   }
 }
 
-bool Win32Os::CreateProcess(const Text& application, const Text& command_line) {
+bool Win32Os::CreateProcess(const Text& application, const Text& command_line,
+                            const Text& directory) {
   // CreateProcessW may write into the command line: it gets a copy of its own.
   std::vector<wchar_t> line(command_line.begin(), command_line.end());
   line.push_back(L'\0');
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(W(application), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+  if (!::CreateProcessW(W(application), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        W(directory), &startup, &process)) {
     return false;
   }
   ::CloseHandle(process.hThread);

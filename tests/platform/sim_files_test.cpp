@@ -1,5 +1,7 @@
 // The simulated file system: path resolution, last-error codes, files, drives and the host OS.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <unistd.h>
 
 #include <filesystem>
@@ -185,6 +187,28 @@ TEST_P(SimFilesTest, DeleteRefusesFoldersAndOpenFiles) {
   }
   EXPECT_TRUE(os_.DeleteFile(file));
   EXPECT_FALSE(os_.FileExists(file));
+}
+
+TEST_P(SimFilesTest, CopyAndList) {
+  const Text app = u"C:\\Program Files\\Product\\app.exe";
+  const Text copy = u"C:\\Program Files\\copy.exe";
+  ASSERT_TRUE(os_.CopyFile(app, copy, true));
+  EXPECT_EQ(Read(copy), "MZ");
+  EXPECT_FALSE(os_.CopyFile(app, copy, true));
+  EXPECT_EQ(os_.GetLastError(), kErrorFileExists);
+  EXPECT_TRUE(os_.CopyFile(app, copy, false));
+  EXPECT_FALSE(os_.CopyFile(u"C:\\none.exe", u"C:\\x.exe", false));
+  EXPECT_EQ(os_.GetLastError(), kErrorFileNotFound);
+
+  for (const Text& folder : {Text(u"C:\\program files"), Text(u"C:\\Program Files\\")}) {
+    std::vector<Text> names;
+    ASSERT_TRUE(os_.ListDirectory(folder, &names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<Text>{u"Product", u"copy.exe"}));
+  }
+  std::vector<Text> names;
+  EXPECT_FALSE(os_.ListDirectory(u"C:\\Program Files\\None", &names));
+  EXPECT_EQ(os_.GetLastError(), kErrorPathNotFound);
 }
 
 TEST_P(SimFilesTest, FilesReadWriteSeekAndTruncate) {

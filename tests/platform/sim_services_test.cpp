@@ -9,6 +9,34 @@
 namespace platform {
 namespace {
 
+TEST(SimRegistryTest, DeletesKeysWithoutSubkeysOnly) {
+  SimWindows os;
+  os.SetRegistryValue(kHkeyLocalMachine, u"Software\\Vendor\\App", u"v", kRegSz, Bytes{0, 0});
+  Handle open = 0;
+  ASSERT_EQ(os.RegOpenKeyEx(kHkeyLocalMachine, u"Software\\Vendor\\App", kKeyRead, &open),
+            kErrorSuccess);
+  EXPECT_EQ(os.RegDeleteKey(kHkeyLocalMachine, u"Software\\Vendor"),
+            static_cast<LStatus>(kErrorAccessDenied));
+  os.SetAdministrator(false);
+  EXPECT_EQ(os.RegDeleteKey(kHkeyLocalMachine, u"Software\\Vendor\\App"),
+            static_cast<LStatus>(kErrorAccessDenied));
+  os.SetAdministrator(true);
+  EXPECT_EQ(os.RegDeleteKey(kHkeyLocalMachine, u"software\\VENDOR\\app"), kErrorSuccess);
+  EXPECT_FALSE(os.RegistryKeyExists(kHkeyLocalMachine, u"Software\\Vendor\\App"));
+  EXPECT_EQ(os.RegDeleteKey(kHkeyLocalMachine, u"Software\\Vendor\\App"),
+            static_cast<LStatus>(kErrorFileNotFound));
+  EXPECT_EQ(os.RegCloseKey(open), kErrorSuccess) << "a handle to a deleted key stays closable";
+}
+
+TEST(SimProcessTest, DeletionAtTheNextStartNeedsAnAdministrator) {
+  SimWindows os;
+  EXPECT_TRUE(os.MoveFileEx(u"C:\\t\\a.exe", nullptr, kMoveFileDelayUntilReboot));
+  os.SetAdministrator(false);
+  EXPECT_FALSE(os.MoveFileEx(u"C:\\t\\b.exe", nullptr, kMoveFileDelayUntilReboot));
+  EXPECT_EQ(os.GetLastError(), kErrorAccessDenied);
+  EXPECT_EQ(os.DeletionsAtReboot(), std::vector<Text>{u"C:\\t\\a.exe"});
+}
+
 TEST(SimRegistryTest, KeysAndValuesLikeTheWindowsRegistry) {
   SimWindows os;
   Handle key = 0;

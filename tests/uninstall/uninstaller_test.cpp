@@ -141,6 +141,7 @@ TEST_F(UninstallerTest, RemovesWhatTheSetupMadeAndHandsItsOwnFileToACopy) {
   EXPECT_EQ(os_.ProcessStarts()[0].application, copy);
   EXPECT_EQ(os_.ProcessStarts()[0].command_line,
             u"\"" + copy + u"\" \"C:\\Program Files\\Demo\"");
+  EXPECT_EQ(os_.ProcessStarts()[0].directory, u"C:\\WINDOWS\\Temp\\");
 
   // The copy's run removes Uninst.exe and the folder; Program Files stays.
   os_.SetModuleFileName(copy);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <string>
 
 #include "platform/host.h"
@@ -129,6 +131,35 @@ TEST_F(Win32OsFiles, FoldersAreCreatedOneLevelAtATime) {
   EXPECT_FALSE(os_.DirectoryExists(sub));
 }
 
+TEST_F(Win32OsFiles, CopyListAndDeleteAtTheNextStart) {
+  {
+    auto file = os_.CreateFileForWrite(Path("a.exe"));
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Write("abc", 3));
+  }
+  ASSERT_TRUE(os_.CopyFile(Path("a.exe"), Path("b.exe"), true));
+  EXPECT_FALSE(os_.CopyFile(Path("a.exe"), Path("b.exe"), true));
+  EXPECT_EQ(os_.GetLastError(), kErrorFileExists);
+  EXPECT_TRUE(os_.CopyFile(Path("a.exe"), Path("b.exe"), false));
+  EXPECT_FALSE(os_.CopyFile(Path("missing"), Path("c.exe"), false));
+  ASSERT_TRUE(os_.CreateDirectory(Path("sub")));
+
+  // Listing gives the names without "." and "..", with or without a trailing backslash.
+  for (const Text& folder : {dir_, dir_ + u"\\"}) {
+    std::vector<Text> names;
+    ASSERT_TRUE(os_.ListDirectory(folder, &names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<Text>{T("a.exe"), T("b.exe"), T("sub")}));
+  }
+  std::vector<Text> names{T("stale")};
+  EXPECT_FALSE(os_.ListDirectory(Path("missing"), &names));
+  EXPECT_TRUE(names.empty());
+
+  // Deletion at the next start leaves the file until then (the test runs as administrator).
+  EXPECT_TRUE(os_.MoveFileEx(Path("b.exe"), nullptr, kMoveFileDelayUntilReboot));
+  EXPECT_TRUE(os_.FileExists(Path("b.exe")));
+}
+
 TEST(Win32OsCodePage, AnsiConversionRoundTrips) {
   Win32Os os;
   struct Case {
@@ -234,6 +265,18 @@ TEST_F(Win32OsRegistry, MissingKeysAndMalformedPaths) {
                                kRegOptionNonVolatile, kKeyAllAccess, &key),
             kErrorSuccess);
   EXPECT_NE(os_.RegOpenKeyEx(kHkeyCurrentUser, T("\\Software"), kKeyRead, &key), kErrorSuccess);
+}
+
+TEST_F(Win32OsRegistry, DeletingAKeyWithoutSubkeysOnly) {
+  Handle key = 0;
+  ASSERT_EQ(os_.RegCreateKeyEx(kHkeyCurrentUser, path_, kRegOptionNonVolatile, kKeyAllAccess, &key),
+            kErrorSuccess);
+  os_.RegCloseKey(key);
+  EXPECT_NE(os_.RegDeleteKey(kHkeyCurrentUser, T("Software\\StpWin32OsTest")), kErrorSuccess);
+  EXPECT_EQ(os_.RegDeleteKey(kHkeyCurrentUser, path_), kErrorSuccess);
+  EXPECT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, path_, kKeyRead, &key),
+            static_cast<LStatus>(kErrorFileNotFound));
+  EXPECT_EQ(os_.RegDeleteKey(kHkeyCurrentUser, path_), static_cast<LStatus>(kErrorFileNotFound));
 }
 
 TEST(Win32OsShellLink, SavedShortcutLoadsResolvesAndGivesItsTarget) {
@@ -428,6 +471,30 @@ TEST(Win32OsShell, ShellExecuteExStartsAProcessWithItsParameters) {
   missing.lpFile = T("C:\\no-such-folder\\no-such-program.exe");
   EXPECT_FALSE(os.ShellExecuteEx(&missing));
   EXPECT_EQ(missing.hProcess, 0u);
+}
+
+TEST(Win32OsProcess, OwnPathTemporaryFolderAndStartingAProgram) {
+  Win32Os os;
+  const Text self = os.ModuleFileName();
+  ASSERT_GT(self.size(), 4u);
+  EXPECT_EQ(self.substr(1, 2), T(":\\"));
+  EXPECT_TRUE(os.FileExists(self));
+  const Text temp = os.GetTempPath();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), u'\\');
+  EXPECT_TRUE(os.DirectoryExists(temp));
+
+  // cmd writes a file into its current folder: the folder it was started in.
+  Text system_dir;
+  ASSERT_GT(os.GetSystemDirectory(&system_dir, MAX_PATH), 0u);
+  const Text cmd = system_dir + u"\\cmd.exe";
+  const Text marker = temp + T("stp-create-process.txt");
+  os.DeleteFile(marker);
+  ASSERT_TRUE(os.CreateProcess(cmd, u"\"" + cmd + u"\" /c echo x> stp-create-process.txt", temp));
+  for (int i = 0; i < 300 && !os.FileExists(marker); ++i) ::Sleep(100);
+  EXPECT_TRUE(os.FileExists(marker));
+  for (int i = 0; i < 50 && !os.DeleteFile(marker); ++i) ::Sleep(100);
+  EXPECT_FALSE(os.CreateProcess(T("C:\\no-such-folder\\x.exe"), T("x.exe"), temp));
 }
 
 TEST(Win32Host, RelativePathsBecomeAbsolute) {
