@@ -8,7 +8,7 @@
 #include "platform/fs_util.h"
 #include "platform/text.h"
 #include "shell/shell_links.h"
-#include "shell/system_helpers.h"
+#include "shell/registry.h"
 #include "startup/product_params.h"
 #include "startup/running_check.h"
 #include "wizard/texts.h"
