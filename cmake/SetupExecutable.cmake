@@ -8,7 +8,8 @@
 #
 # stptool build runs natively (a Windows tree cannot run its own stptool.exe without Wine):
 # configure with -DSTPTOOL=/path/to/native/stptool. The generic programs it writes into,
-# setup-stub.exe and uninst-stub.exe (targets setup_stub and uninst_stub), are built here.
+# setup-stub.exe and uninst-stub.exe (targets setup_stub, here, and uninst_stub, in uninstall/),
+# are built in this tree.
 #
 # The result is TARGET/setup.exe in the current binary folder.
 
@@ -48,25 +49,12 @@ function(_stp_setup_stub)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubs)
 endfunction()
 
-# The generic uninstaller. The tree's own (uninstall/) defines uninst_stub; until it does, a
-# placeholder program takes its place so that every setup carries an Uninst.exe.
-function(_stp_uninst_stub)
-  if(TARGET uninst_stub)
-    return()
-  endif()
-  add_executable(uninst_stub WIN32 ${PROJECT_SOURCE_DIR}/builder/stub/uninst_placeholder.cpp)
-  target_link_options(uninst_stub PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
-  set_target_properties(uninst_stub PROPERTIES OUTPUT_NAME uninst-stub
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubs)
-endfunction()
-
 set(STPTOOL "" CACHE FILEPATH "Native stptool that packs the payloads of setup executables")
 set(_stp_setup_default_manifest ${CMAKE_CURRENT_LIST_DIR}/../products/setup.manifest)
 
 function(add_setup_executable target product_dir)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "DESCRIPTION" "PAYLOAD_TARGETS")
   _stp_setup_stub()
-  _stp_uninst_stub()
   get_filename_component(product_dir "${product_dir}" ABSOLUTE)
   if(NOT arg_DESCRIPTION)
     set(arg_DESCRIPTION ${product_dir}/product.ini)

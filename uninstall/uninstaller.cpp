@@ -9,7 +9,7 @@
 #include "platform/text.h"
 #include "shell/shell_links.h"
 #include "shell/registry.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 #include "startup/running_check.h"
 #include "wizard/texts.h"
 
@@ -241,11 +241,11 @@ int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
   platform::Os& os = CurrentOs();
   if (!arguments.empty()) return FinishSelfRemoval(arguments.front());
 
-  const int language = startup::LanguageFromCodePage(os.GetACP());
-  startup::SetLanguage(language);
-  const startup::ProductParams product = startup::LoadProductParams();
+  const int language = params::LanguageFromCodePage(os.GetACP());
+  params::SetLanguage(language);
+  const params::ProductParams product = params::LoadProductParams();
   const Text display_name =
-      startup::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
+      params::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
   const wizard::UninstallTexts texts = wizard::UninstallTextsFor(language, display_name);
 
   startup::StartupStrings strings = startup::LoadStartupStrings();

@@ -8,6 +8,7 @@
 #include "platform/fs_util.h"
 #include "shell/registry.h"
 #include "shell/shell_links.h"
+#include "wizard/texts.h"
 
 namespace wizard {
 
@@ -49,10 +50,6 @@ void DeletePackageFile(const Text& package_path) {
 }
 
 }  // namespace
-
-Text UninstallKey(const Text& display_name) {
-  return u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + display_name;
-}
 
 Text ProgramPath(const InstallPlan& plan) { return plan.setup_dir + plan.exe_name + u".exe"; }
 

@@ -33,9 +33,6 @@ struct InstallCallbacks {
   std::function<void()> between_pieces = nullptr;
 };
 
-// The key of the uninstall entry below HKEY_LOCAL_MACHINE.
-Text UninstallKey(const Text& display_name);
-
 // The main program's full path.
 Text ProgramPath(const InstallPlan& plan);
 

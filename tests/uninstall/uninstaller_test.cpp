@@ -10,7 +10,7 @@
 #include "platform/fs_util.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
-#include "startup/product_params.h"
+#include "params/product_params.h"
 #include "tests/platform/sim_test_util.h"
 #include "ui/headless_backend.h"
 #include "uninstall/uninstaller.h"
@@ -64,7 +64,7 @@ class UninstallerTest : public ::testing::Test {
  protected:
   UninstallerTest() : scoped_(os_) {
     os_.MapDrive(u'C', dir_.path());
-    const std::uint16_t lang = startup::kStringTableLanguage;
+    const std::uint16_t lang = params::kStringTableLanguage;
     os_.SetResString(1001, lang, u"DemoWindow");
     os_.SetResString(1002, lang, u"Demo App");
     os_.SetResString(1003, lang, u"演示程序");
@@ -231,8 +231,8 @@ TEST_F(UninstallerTest, TheRunningProductStopsItInTheSetupsLanguage) {
     os.SetCodePage(c.code_page);
     os.SetModuleFileName(kSelf);
     for (std::uint32_t id = 1001; id <= 1005; ++id) {
-      os.SetResString(id, startup::kStringTableLanguage,
-                      *os_.LoadResString(id, startup::kStringTableLanguage));
+      os.SetResString(id, params::kStringTableLanguage,
+                      *os_.LoadResString(id, params::kStringTableLanguage));
     }
     os.AddWindow(u"DemoWindow", c.title);
     platform::ScopedOs scoped(os);
