@@ -36,10 +36,12 @@ snapshot() {  # OUT [with-temp]
   wine reg export 'HKCU' "$out.hkcu.raw" /y >/dev/null 2>&1 </dev/null
   local hive
   for hive in hklm hkcu; do
-    # UTF-16 exports. Wine keeps volatile keys of its own for the running session's display
-    # settings ("Temporary System Parameters"): those sections are left out.
+    # UTF-16 exports. Wine keeps keys of its own that come and go with its helper programs: the
+    # session's display settings ("Temporary System Parameters") and the console defaults that
+    # its console host writes when a console program first runs. Those sections are left out.
     iconv -f UTF-16LE -t UTF-8 "$out.$hive.raw" | tr -d '\r' |
-      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 }
+      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 ||
+                         index($0, "[HKEY_CURRENT_USER\\Console") == 1 }
            !skip' >"$out.$hive"
   done
   wine_env_wait
