@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
@@ -28,14 +29,8 @@ constexpr std::uint32_t kMaxPath = 260;
 constexpr int kSelfDeleteTries = 100;
 constexpr std::uint32_t kSelfDeleteWaitMs = 100;
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
-
 // Windows compares file names without regard to case.
-bool SameName(TextView a, TextView b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
+bool SameName(TextView a, TextView b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
 bool StartsWithName(TextView text, TextView prefix) {
   return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
@@ -85,9 +80,7 @@ std::vector<Text> FoldersDeepestFirst(const std::vector<Text>& files) {
   for (const Text& file : files) {
     for (size_t at = file.find(u'\\'); at != Text::npos; at = file.find(u'\\', at + 1)) {
       Text folder = file.substr(0, at);
-      Text key = folder;
-      for (auto& c : key) c = AsciiUpper(c);
-      if (seen.insert(key).second) folders.push_back(folder);
+      if (seen.insert(platform::AsciiUpper(folder)).second) folders.push_back(folder);
     }
   }
   auto depth = [](const Text& path) { return std::count(path.begin(), path.end(), u'\\'); };
