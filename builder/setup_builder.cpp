@@ -356,6 +356,16 @@ std::vector<std::uint8_t> InstalledFilesResource(const std::vector<Text>& paths)
 BuildResult BuildSetup(const BuildOptions& options) {
   std::vector<std::string> problems;
   Inputs in = CheckInputs(options, problems);
+  {
+    std::error_code ec;
+    const fs::path out = HostPath(options.output);
+    if (fs::is_directory(out, ec)) {
+      problems.push_back(options.output + " is a folder; expected the name of the setup program to write");
+    } else if (!out.parent_path().empty() && !fs::is_directory(out.parent_path(), ec)) {
+      problems.push_back(options.output + ": the folder " + Utf8Of(out.parent_path()) +
+                         " does not exist; expected the setup program's name in an existing folder");
+    }
+  }
   const ProductDescription& d = in.d;
   std::optional<PeImage> setup_image, uninst_image;
   const std::string setup_stub_path = Utf8Of(HostPath(options.stub_dir) / kSetupStubName);

@@ -1,7 +1,10 @@
 // stptool build's core: the product description, the input checks and the setup it writes.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -259,6 +262,8 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
       {[this] { Put(dir_ / "product/files/a|b.txt", "x"); }, "\"a|b.txt\": it holds the character |"},
       {[this] { fs::remove(dir_ / "stubs/uninst-stub.exe"); }, (dir_ / "stubs/uninst-stub.exe").string() + " cannot be read; expected the generic program"},
       {[this] { Put(dir_ / "stubs/setup-stub.exe", "MZ but nothing else"); }, "setup-stub.exe: not a usable Windows program"},
+      {[this] { options_.output = (dir_ / "out/missing/setup.exe").string(); },
+       (dir_ / "out/missing/setup.exe").string() + ": the folder " + (dir_ / "out/missing").string() + " does not exist"},
   };
   std::vector<Case> all(std::begin(cases), std::end(cases));
   if (::geteuid() != 0) {  // root reads every file
@@ -268,6 +273,7 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
   for (const Case& c : all) {
     SCOPED_TRACE(c.message);
     MakeProduct();
+    options_.output = (dir_ / "out/setup.exe").string();
     c.damage();
     std::vector<std::string> problems;
     try {
@@ -285,6 +291,26 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
     EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "something was written";
   }
 }
+
+#ifdef STPTOOL_PATH
+// The command as a user runs it: problems on stderr with the paths as given, exit code 1.
+TEST_F(BuildTest, CommandReportsEveryProblemWithThePathsAsGiven) {
+  MakeProduct();
+  Put(dir_ / "product/product.ini", std::string(kDescription) + "Extra = 1\n");
+  const std::string cmd = "cd '" + dir_.string() + "' && '" STPTOOL_PATH "' build product/product.ini -o out/setup.exe --stub-dir stubs 2>err";
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const Bytes err = Slurp(dir_ / "err");
+  const std::string text(err.begin(), err.end());
+  EXPECT_NE(text.find("stptool build: product/product.ini:21: unknown key Extra in [package]"), std::string::npos) << text;
+  EXPECT_NE(text.find("1 problem; nothing was written"), std::string::npos) << text;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+  const std::string good = "cd '" + dir_.string() + "' && '" STPTOOL_PATH "' build product/product.ini -o out/setup.exe --stub-dir stubs --payload product/files 2>err";
+  Put(dir_ / "product/product.ini", kDescription);
+  EXPECT_EQ(WEXITSTATUS(std::system(good.c_str())), 0);
+  EXPECT_TRUE(fs::exists(dir_ / "out/setup.exe"));
+}
+#endif
 
 }  // namespace
 }  // namespace builder
