@@ -4,7 +4,8 @@
 #include <cstring>
 #include <set>
 
-#include "builder/bytes.h"
+#include "platform/little_endian.h"
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 
@@ -16,14 +17,7 @@ using platform::EReadError;
 
 ResourceId ResourceId::Id(std::uint16_t id) { return ResourceId{id, Text()}; }
 
-ResourceId ResourceId::Name(TextView name) {
-  ResourceId r;
-  r.name = Text(name);
-  for (char16_t& c : r.name) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-  }
-  return r;
-}
+ResourceId ResourceId::Name(TextView name) { return ResourceId{0, platform::AsciiUpper(name)}; }
 
 bool operator<(const ResourceId& a, const ResourceId& b) {
   if (a.IsName() != b.IsName()) return a.IsName();
@@ -67,30 +61,30 @@ PeImage::PeImage(platform::File& file) {
   std::uint8_t dos[64];
   ReadAt(file, 0, dos, sizeof dos);
   if (dos[0] != 'M' || dos[1] != 'Z') Bad("no MZ header");
-  h.pe_offset = Le32(dos + 60);
+  h.pe_offset = platform::ReadLe32(dos + 60);
   std::uint8_t coff[24];
   if (h.pe_offset > h.file_size - 24) Bad("the PE header lies outside the file");
   ReadAt(file, h.pe_offset, coff, sizeof coff);
-  if (Le32(coff) != 0x00004550) Bad("no PE signature");
-  h.section_count = Le16(coff + 6);
-  h.optional_size = Le16(coff + 20);
+  if (platform::ReadLe32(coff) != 0x00004550) Bad("no PE signature");
+  h.section_count = platform::ReadLe16(coff + 6);
+  h.optional_size = platform::ReadLe16(coff + 20);
   h.optional_offset = h.pe_offset + 24;
   if (h.optional_size < 96 || h.optional_offset + std::int64_t{h.optional_size} > h.file_size) {
     Bad("the optional header is cut short");
   }
   std::vector<std::uint8_t> opt(h.optional_size);
   ReadAt(file, h.optional_offset, opt.data(), h.optional_size);
-  const std::uint16_t magic = Le16(opt.data());
+  const std::uint16_t magic = platform::ReadLe16(opt.data());
   if (magic != 0x10B && magic != 0x20B) Bad("unknown optional header kind");
   h.pe32_plus = magic == 0x20B;
-  h.section_alignment = Le32(opt.data() + 32);
-  h.file_alignment = Le32(opt.data() + 36);
-  h.size_of_image = Le32(opt.data() + kOptSizeOfImage);
-  h.size_of_headers = Le32(opt.data() + 60);
-  h.checksum = Le32(opt.data() + kOptCheckSum);
+  h.section_alignment = platform::ReadLe32(opt.data() + 32);
+  h.file_alignment = platform::ReadLe32(opt.data() + 36);
+  h.size_of_image = platform::ReadLe32(opt.data() + kOptSizeOfImage);
+  h.size_of_headers = platform::ReadLe32(opt.data() + 60);
+  h.checksum = platform::ReadLe32(opt.data() + kOptCheckSum);
   const std::uint32_t count_at = h.pe32_plus ? 108 : 92;
   if (count_at + 4u > h.optional_size) Bad("the optional header is cut short");
-  h.directory_count = Le32(opt.data() + count_at);
+  h.directory_count = platform::ReadLe32(opt.data() + count_at);
   h.directories_offset = h.optional_offset + count_at + 4;
   if (h.directory_count > 16 || count_at + 4 + 8 * h.directory_count > h.optional_size) {
     Bad("bad number of data directories");
@@ -108,11 +102,11 @@ PeImage::PeImage(platform::File& file) {
     const std::uint8_t* s = table.data() + 40 * i;
     Section section;
     section.name.assign(reinterpret_cast<const char*>(s), strnlen(reinterpret_cast<const char*>(s), 8));
-    section.virtual_size = Le32(s + 8);
-    section.virtual_address = Le32(s + 12);
-    section.raw_size = Le32(s + 16);
-    section.raw_offset = Le32(s + 20);
-    section.characteristics = Le32(s + 36);
+    section.virtual_size = platform::ReadLe32(s + 8);
+    section.virtual_address = platform::ReadLe32(s + 12);
+    section.raw_size = platform::ReadLe32(s + 16);
+    section.raw_offset = platform::ReadLe32(s + 20);
+    section.characteristics = platform::ReadLe32(s + 36);
     if (section.raw_size > 0 && std::int64_t{section.raw_offset} + section.raw_size > h.file_size) {
       Bad("section " + section.name + " lies outside the file");
     }
@@ -134,7 +128,7 @@ void PeImage::ReadResources(platform::File& file) {
   if (headers_.directory_count <= kDirResource) return;
   std::uint8_t dir[8];
   ReadAt(file, headers_.directories_offset + 8 * kDirResource, dir, sizeof dir);
-  const std::uint32_t root_rva = Le32(dir);
+  const std::uint32_t root_rva = platform::ReadLe32(dir);
   if (root_rva == 0) return;
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
@@ -155,12 +149,12 @@ void PeImage::ReadResources(platform::File& file) {
   auto read_name = [&](std::uint32_t offset) {
     std::uint8_t len[2];
     read_dir(offset, 2, len);
-    const std::uint16_t n = Le16(len);
+    const std::uint16_t n = platform::ReadLe16(len);
     if (n == 0) Bad("a resource has an empty name");
     std::vector<std::uint8_t> bytes(2 * std::size_t{n});
     read_dir(offset + 2, static_cast<std::uint32_t>(bytes.size()), bytes.data());
     Text name(n, u'\0');
-    for (std::uint16_t i = 0; i < n; ++i) name[i] = static_cast<char16_t>(Le16(bytes.data() + 2 * i));
+    for (std::uint16_t i = 0; i < n; ++i) name[i] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + 2 * i));
     return ResourceId::Name(name);
   };
   std::set<std::uint32_t> visited;
@@ -170,12 +164,12 @@ void PeImage::ReadResources(platform::File& file) {
     if (!visited.insert(offset).second) Bad("the resource directory has a loop");
     std::uint8_t head[16];
     read_dir(offset, 16, head);
-    const std::uint32_t count = std::uint32_t{Le16(head + 12)} + Le16(head + 14);
+    const std::uint32_t count = std::uint32_t{platform::ReadLe16(head + 12)} + platform::ReadLe16(head + 14);
     std::vector<std::uint8_t> entries(8 * std::size_t{count});
     if (count > 0) read_dir(offset + 16, 8 * count, entries.data());
     for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint32_t key = Le32(entries.data() + 8 * i);
-      const std::uint32_t target = Le32(entries.data() + 8 * i + 4);
+      const std::uint32_t key = platform::ReadLe32(entries.data() + 8 * i);
+      const std::uint32_t target = platform::ReadLe32(entries.data() + 8 * i + 4);
       const bool subdir = (target & 0x80000000u) != 0;
       const std::uint32_t where = target & 0x7FFFFFFFu;
       if (depth < kDirectoryDepth - 1) {
@@ -193,9 +187,9 @@ void PeImage::ReadResources(platform::File& file) {
       e.type = type;
       e.name = name;
       e.language = static_cast<std::uint16_t>(key);
-      e.rva = Le32(data);
-      e.size = Le32(data + 4);
-      e.code_page = Le32(data + 8);
+      e.rva = platform::ReadLe32(data);
+      e.size = platform::ReadLe32(data + 4);
+      e.code_page = platform::ReadLe32(data + 8);
       e.file_offset = FileOffsetOf(e.rva, e.size);
       if (e.file_offset < 0) {
         Bad("resource " + Describe(type) + "/" + Describe(name) + " lies outside the file");
@@ -237,13 +231,13 @@ std::optional<Text> LoadString(platform::File& file, const PeImage& image, std::
   std::size_t at = 0;
   for (std::uint32_t i = 0; i < 16; ++i) {
     if (at + 2 > bytes.size()) return std::nullopt;
-    const std::uint16_t n = Le16(bytes.data() + at);
+    const std::uint16_t n = platform::ReadLe16(bytes.data() + at);
     at += 2;
     if (at + 2 * std::size_t{n} > bytes.size()) return std::nullopt;
     if (i == id % 16) {
       if (n == 0) return std::nullopt;
       Text s(n, u'\0');
-      for (std::uint16_t k = 0; k < n; ++k) s[k] = static_cast<char16_t>(Le16(bytes.data() + at + 2 * k));
+      for (std::uint16_t k = 0; k < n; ++k) s[k] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + at + 2 * k));
       return s;
     }
     at += 2 * std::size_t{n};

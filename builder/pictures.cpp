@@ -1,6 +1,6 @@
 #include "builder/pictures.h"
 
-#include "builder/bytes.h"
+#include "platform/little_endian.h"
 #include "platform/errors.h"
 
 namespace builder {
@@ -47,18 +47,18 @@ std::string CheckBaselineJpeg(const Bytes& f, int width, int height) {
 std::string CheckBitmap(const Bytes& f, int width, int height, int bits) {
   if (f.size() < 14 + 40 || f[0] != 'B' || f[1] != 'M') return "not a BMP file";
   const std::uint8_t* info = f.data() + 14;
-  if (Le32(info) < 40) return "a BMP file of an old kind";
-  const auto w = static_cast<std::int32_t>(Le32(info + 4));
-  const auto h = static_cast<std::int32_t>(Le32(info + 8));
-  const int b = Le16(info + 14);
-  const std::uint32_t compression = Le32(info + 16);
+  if (platform::ReadLe32(info) < 40) return "a BMP file of an old kind";
+  const auto w = static_cast<std::int32_t>(platform::ReadLe32(info + 4));
+  const auto h = static_cast<std::int32_t>(platform::ReadLe32(info + 8));
+  const int b = platform::ReadLe16(info + 14);
+  const std::uint32_t compression = platform::ReadLe32(info + 16);
   if (w != width || (h != height && h != -height) || b != bits) {
     return "a BMP of " + Size(w, h < 0 ? -h : h) + " pixels with " + std::to_string(b) +
            " bits per pixel";
   }
   if (compression != 0) return "a compressed BMP";
   const std::size_t row = (std::size_t(w) * b + 31) / 32 * 4;
-  if (Le32(f.data() + 10) + row * height > f.size()) return "a BMP file cut short";
+  if (platform::ReadLe32(f.data() + 10) + row * height > f.size()) return "a BMP file cut short";
   return {};
 }
 
@@ -66,15 +66,15 @@ Bytes BitmapResource(const Bytes& file) { return Bytes(file.begin() + 14, file.e
 
 std::vector<IconImage> ReadIconFile(const Bytes& f) {
   auto bad = [](const char16_t* why) { throw platform::EFormatError(why); };
-  if (f.size() < 6 || Le16(f.data()) != 0 || Le16(f.data() + 2) != 1) bad(u"not an icon file");
-  const int count = Le16(f.data() + 4);
+  if (f.size() < 6 || platform::ReadLe16(f.data()) != 0 || platform::ReadLe16(f.data() + 2) != 1) bad(u"not an icon file");
+  const int count = platform::ReadLe16(f.data() + 4);
   if (count == 0) bad(u"an icon file without images");
   if (6 + 16 * std::size_t(count) > f.size()) bad(u"an icon file cut short");
   std::vector<IconImage> images;
   for (int i = 0; i < count; ++i) {
     const std::uint8_t* e = f.data() + 6 + 16 * i;
-    const std::uint32_t size = Le32(e + 8);
-    const std::uint32_t offset = Le32(e + 12);
+    const std::uint32_t size = platform::ReadLe32(e + 8);
+    const std::uint32_t offset = platform::ReadLe32(e + 12);
     if (size < 40 || offset > f.size() || size > f.size() - offset) bad(u"an icon file cut short");
     IconImage image;
     image.data.assign(f.begin() + offset, f.begin() + offset + size);
@@ -84,9 +84,9 @@ std::vector<IconImage> ReadIconFile(const Bytes& f) {
       image.width = e[0] == 0 ? 256 : e[0];
       image.height = e[1] == 0 ? 256 : e[1];
     } else {
-      image.width = static_cast<std::int32_t>(Le32(d + 4));
-      image.height = static_cast<std::int32_t>(Le32(d + 8)) / 2;  // colour and mask
-      image.bits = Le16(d + 14);
+      image.width = static_cast<std::int32_t>(platform::ReadLe32(d + 4));
+      image.height = static_cast<std::int32_t>(platform::ReadLe32(d + 8)) / 2;  // colour and mask
+      image.bits = platform::ReadLe16(d + 14);
     }
     images.push_back(std::move(image));
   }
@@ -95,19 +95,19 @@ std::vector<IconImage> ReadIconFile(const Bytes& f) {
 
 Bytes GroupIconResource(const std::vector<IconImage>& images, std::uint16_t first_id) {
   Bytes out;
-  Append16(out, 0);
-  Append16(out, 1);
-  Append16(out, static_cast<std::uint32_t>(images.size()));
+  platform::AppendLe16(out, 0);
+  platform::AppendLe16(out, 1);
+  platform::AppendLe16(out, static_cast<std::uint32_t>(images.size()));
   for (std::size_t i = 0; i < images.size(); ++i) {
     const IconImage& im = images[i];
     out.push_back(static_cast<std::uint8_t>(im.width >= 256 ? 0 : im.width));
     out.push_back(static_cast<std::uint8_t>(im.height >= 256 ? 0 : im.height));
     out.push_back(static_cast<std::uint8_t>(im.bits > 0 && im.bits < 8 ? 1 << im.bits : 0));
     out.push_back(0);
-    Append16(out, 1);
-    Append16(out, static_cast<std::uint32_t>(im.bits));
-    Append32(out, static_cast<std::uint32_t>(im.data.size()));
-    Append16(out, static_cast<std::uint32_t>(first_id + i));
+    platform::AppendLe16(out, 1);
+    platform::AppendLe16(out, static_cast<std::uint32_t>(im.bits));
+    platform::AppendLe32(out, static_cast<std::uint32_t>(im.data.size()));
+    platform::AppendLe16(out, static_cast<std::uint32_t>(first_id + i));
   }
   return out;
 }

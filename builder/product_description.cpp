@@ -4,6 +4,7 @@
 #include <map>
 
 #include "crypt/catalogue.h"
+#include "platform/ascii.h"
 #include "platform/text.h"
 
 namespace builder {
@@ -14,9 +15,7 @@ namespace fs = std::filesystem;
 
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
+  for (char& c : out) c = platform::AsciiLower(c);
   return out;
 }
 
@@ -75,7 +74,9 @@ std::string JoinHostPath(const std::string& description, const std::string& valu
   return std::string(reinterpret_cast<const char*>(s.data()), s.size());
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return platform::EqualsIgnoringAsciiCase(a, b);
+}
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <map>
 
-#include "builder/bytes.h"
+#include "platform/little_endian.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 
@@ -180,8 +180,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
     if (!id.IsName()) return id.id;
     auto [it, added] = name_offsets.emplace(id.name, static_cast<std::uint32_t>(blob.size()));
     if (added) {
-      Append16(blob, static_cast<std::uint32_t>(id.name.size()));
-      for (char16_t c : id.name) Append16(blob, c);
+      platform::AppendLe16(blob, static_cast<std::uint32_t>(id.name.size()));
+      for (char16_t c : id.name) platform::AppendLe16(blob, c);
     }
     return 0x80000000u | it->second;
   };
@@ -194,8 +194,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   };
   auto put_table = [&](std::uint32_t at, std::uint16_t named, std::uint16_t total) {
     std::fill(blob.begin() + at, blob.begin() + at + 16, 0);
-    Put16(blob.data() + at + 12, named);
-    Put16(blob.data() + at + 14, total - named);
+    platform::WriteLe16(blob.data() + at + 12, named);
+    platform::WriteLe16(blob.data() + at + 14, total - named);
   };
   // Tables are laid out breadth first: the root, every type table, every name table.
   std::uint32_t next_table = 16 + 8 * static_cast<std::uint32_t>(tree.size());
@@ -203,8 +203,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   put_table(0, count_named(tree), static_cast<std::uint16_t>(tree.size()));
   std::uint32_t slot = 16;
   for (auto& [type, names] : tree) {
-    Put32(blob.data() + slot, name_field(type));
-    Put32(blob.data() + slot + 4, 0x80000000u | next_table);
+    platform::WriteLe32(blob.data() + slot, name_field(type));
+    platform::WriteLe32(blob.data() + slot + 4, 0x80000000u | next_table);
     type_tables.emplace_back(next_table, &names);
     next_table += 16 + 8 * static_cast<std::uint32_t>(names.size());
     slot += 8;
@@ -214,8 +214,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
     put_table(at, count_named(*names), static_cast<std::uint16_t>(names->size()));
     std::uint32_t s = at + 16;
     for (auto& [name, languages] : *names) {
-      Put32(blob.data() + s, name_field(name));
-      Put32(blob.data() + s + 4, 0x80000000u | next_table);
+      platform::WriteLe32(blob.data() + s, name_field(name));
+      platform::WriteLe32(blob.data() + s + 4, 0x80000000u | next_table);
       name_tables.emplace_back(next_table, &languages);
       next_table += 16 + 8 * static_cast<std::uint32_t>(languages.size());
       s += 8;
@@ -228,8 +228,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
     for (auto& [language, leaf] : *languages) {
       leaf.entry_offset = static_cast<std::uint32_t>(blob.size());
       blob.resize(blob.size() + 16);
-      Put32(blob.data() + s, language);
-      Put32(blob.data() + s + 4, leaf.entry_offset);
+      platform::WriteLe32(blob.data() + s, language);
+      platform::WriteLe32(blob.data() + s + 4, leaf.entry_offset);
       s += 8;
     }
   }
@@ -247,10 +247,10 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   }
   auto fill_entry = [&](const Leaf& leaf, std::uint32_t size) {
     std::uint8_t* e = blob.data() + leaf.entry_offset;
-    Put32(e, rsrc.virtual_address + leaf.data_offset);
-    Put32(e + 4, size);
-    Put32(e + 8, leaf.code_page);
-    Put32(e + 12, 0);
+    platform::WriteLe32(e, rsrc.virtual_address + leaf.data_offset);
+    platform::WriteLe32(e + 4, size);
+    platform::WriteLe32(e + 8, leaf.code_page);
+    platform::WriteLe32(e + 12, 0);
   };
   for (auto& [at, languages] : name_tables) {
     for (auto& [language, leaf] : *languages) {
@@ -312,22 +312,22 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   std::uint8_t* s = header.data() + h.section_table_offset + 40 * new_index;
   std::fill(s, s + 40 * (sections.size() > new_index ? sections.size() - new_index : 1), 0);
   std::copy(rsrc.name.begin(), rsrc.name.end(), s);
-  Put32(s + 8, rsrc.virtual_size);
-  Put32(s + 12, rsrc.virtual_address);
-  Put32(s + 16, rsrc.raw_size);
-  Put32(s + 20, rsrc.raw_offset);
-  Put32(s + 36, rsrc.characteristics);
+  platform::WriteLe32(s + 8, rsrc.virtual_size);
+  platform::WriteLe32(s + 12, rsrc.virtual_address);
+  platform::WriteLe32(s + 16, rsrc.raw_size);
+  platform::WriteLe32(s + 20, rsrc.raw_offset);
+  platform::WriteLe32(s + 36, rsrc.characteristics);
   kept.push_back(rsrc);
-  Put16(header.data() + h.pe_offset + 6, static_cast<std::uint32_t>(kept.size()));
+  platform::WriteLe16(header.data() + h.pe_offset + 6, static_cast<std::uint32_t>(kept.size()));
   std::uint8_t* opt = header.data() + h.optional_offset;
-  Put32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(image_end));
-  Put32(opt + kOptSizeOfInitializedData,
-        Le32(opt + kOptSizeOfInitializedData) - dropped_initialised + rsrc.raw_size);
-  Put32(opt + kOptCheckSum, 0);
+  platform::WriteLe32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(image_end));
+  platform::WriteLe32(opt + kOptSizeOfInitializedData,
+        platform::ReadLe32(opt + kOptSizeOfInitializedData) - dropped_initialised + rsrc.raw_size);
+  platform::WriteLe32(opt + kOptCheckSum, 0);
   auto put_directory = [&](int index, std::uint32_t rva, std::uint32_t size) {
     if (static_cast<std::uint32_t>(index) >= h.directory_count) return;
-    Put32(header.data() + h.directories_offset + 8 * index, rva);
-    Put32(header.data() + h.directories_offset + 8 * index + 4, size);
+    platform::WriteLe32(header.data() + h.directories_offset + 8 * index, rva);
+    platform::WriteLe32(header.data() + h.directories_offset + 8 * index + 4, size);
   };
   put_directory(kDirResource, rsrc.virtual_address, rsrc.virtual_size);
   put_directory(kDirSecurity, 0, 0);
@@ -335,7 +335,7 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   w.Write(header.data(), static_cast<std::uint32_t>(header.size()));
   const std::uint32_t checksum = PeChecksum(w.sum(), section_end);
   std::uint8_t field[4];
-  Put32(field, checksum);
+  platform::WriteLe32(field, checksum);
   w.SeekTo(h.optional_offset + kOptCheckSum);
   w.Write(field, 4, false);
   result.file_size = section_end;
@@ -357,8 +357,8 @@ std::vector<ResourceInput> StringTableResources(const std::vector<std::pair<std:
     for (std::uint32_t i = 0; i < 16; ++i) {
       auto it = texts.find(i);
       const Text& t = it == texts.end() ? Text() : it->second;
-      Append16(r.bytes, static_cast<std::uint32_t>(t.size()));
-      for (char16_t c : t) Append16(r.bytes, c);
+      platform::AppendLe16(r.bytes, static_cast<std::uint32_t>(t.size()));
+      for (char16_t c : t) platform::AppendLe16(r.bytes, c);
     }
     out.push_back(std::move(r));
   }

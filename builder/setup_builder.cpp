@@ -17,6 +17,7 @@
 #include "crypt/cipher.h"
 #include "package/package_format.h"
 #include "package/verify.h"
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/text.h"
@@ -44,13 +45,6 @@ std::string Utf8Of(const fs::path& p) {
 }
 
 Text TextOf(const fs::path& p) { return Utf8ToText(Utf8Of(p)); }
-
-Text TextLower(Text s) {
-  for (char16_t& c : s) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  return s;
-}
 
 // Reads a whole small input file; false when it cannot be read.
 bool ReadSmallFile(const std::string& path, Bytes* bytes) {
@@ -153,7 +147,7 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
     return;
   }
 
-  std::map<Text, std::string> seen;  // lower-case relative path -> as found
+  std::map<Text, std::string> seen;  // upper-case relative path -> as found
   std::vector<std::string> outside_code_page;
   bool has_program = false;
   std::int64_t total = 0;
@@ -172,7 +166,7 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
     if (std::string why = package::CheckManifestRow(f.row); !why.empty()) {
       problems->push_back("Payload: " + shown + " cannot be stored in a package: " + why);
     }
-    auto [at, added] = seen.emplace(TextLower(relative), shown);
+    auto [at, added] = seen.emplace(platform::AsciiUpper(relative), shown);
     if (!added) {
       problems->push_back("Payload: " + shown + " and " + at->second +
                           " differ only in letter case; Windows holds one of them");
@@ -183,8 +177,8 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
       return;
     }
     if (!*holds) outside_code_page.push_back(TextToUtf8(relative));
-    if (f.row.folder.empty() && TextLower(f.row.name) == TextLower(d.exe_base_name + u".exe")) has_program = true;
-    if (f.row.folder.empty() && TextLower(f.row.name) == TextLower(kUninstallerName)) in->payload_has_uninstaller = true;
+    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(d.exe_base_name + u".exe")) has_program = true;
+    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(kUninstallerName)) in->payload_has_uninstaller = true;
     // Readable: opened and its first byte read, as packing will.
     std::ifstream probe(HostPath(f.host_path), std::ios::binary);
     char first;

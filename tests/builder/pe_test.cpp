@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "builder/bytes.h"
+#include "platform/little_endian.h"
 #include "builder/memory_file.h"
 #include "builder/pe_image.h"
 #include "builder/resource_writer.h"
@@ -113,8 +113,8 @@ TEST(ResourceWriter, WrittenImageReadsBackWithEveryResource) {
     EXPECT_EQ(rsrc.raw_offset % alignment, 0u);
     EXPECT_EQ(rsrc.raw_size % alignment, 0u);
     EXPECT_EQ(h.size_of_image, (rsrc.virtual_address + rsrc.virtual_size + 0xFFF) & ~0xFFFu);
-    EXPECT_EQ(Le32(&out[h.directories_offset + 8 * kDirResource]), rsrc.virtual_address);
-    EXPECT_EQ(Le32(&out[h.directories_offset + 8 * kDirSecurity]), 0u);
+    EXPECT_EQ(platform::ReadLe32(&out[h.directories_offset + 8 * kDirResource]), rsrc.virtual_address);
+    EXPECT_EQ(platform::ReadLe32(&out[h.directories_offset + 8 * kDirSecurity]), 0u);
     EXPECT_EQ(h.checksum, ReferenceChecksum(out, h.optional_offset + kOptCheckSum));
   }
 }
@@ -155,16 +155,16 @@ TEST(ResourceWriter, ResourceSectionFollowedByAnotherIsLeftInPlace) {
   PeImage before(first.file);
   const Section last = before.sections().back();
   const std::uint32_t table = before.headers().section_table_offset;
-  Put16(&b[70], 3);
+  platform::WriteLe16(&b[70], 3);
   std::uint8_t* s = &b[table + 80];
   std::copy_n(".reloc", 6, s);
-  Put32(s + 8, 8);
-  Put32(s + 12, last.virtual_address + 0x1000);
-  Put32(s + 16, 512);
-  Put32(s + 20, static_cast<std::uint32_t>(b.size()));
-  Put32(s + 36, 0x42000040);
+  platform::WriteLe32(s + 8, 8);
+  platform::WriteLe32(s + 12, last.virtual_address + 0x1000);
+  platform::WriteLe32(s + 16, 512);
+  platform::WriteLe32(s + 20, static_cast<std::uint32_t>(b.size()));
+  platform::WriteLe32(s + 36, 0x42000040);
   b.resize(b.size() + 512, 0xEE);
-  Put32(&b[88 + 56], last.virtual_address + 0x2000);
+  platform::WriteLe32(&b[88 + 56], last.virtual_address + 0x2000);
 
   Built second = Build(b, StringTableResources({{1010, u"New"}}, 2052), nullptr);
   PeImage image(second.file);
@@ -188,18 +188,18 @@ TEST(PeImage, DamagedImagesAreRefusedWithAReason) {
       {"no MZ", [](Bytes& b) { b[0] = 'X'; }},
       {"short file", [](Bytes& b) { b.resize(40); }},
       {"no PE signature", [](Bytes& b) { b[65] = 'X'; }},
-      {"PE header outside the file", [](Bytes& b) { Put32(&b[60], 0x7FFFFFF0); }},
+      {"PE header outside the file", [](Bytes& b) { platform::WriteLe32(&b[60], 0x7FFFFFF0); }},
       {"section outside the file", [](Bytes& b) { b.resize(b.size() - 1); }},
-      {"directory loop", [&](Bytes& b) { Put32(&b[rsrc + 16 + 4], 0x80000000u); }},
-      {"entry outside the directory", [&](Bytes& b) { Put32(&b[rsrc + 16 + 4], 0x80FFFFF0u); }},
+      {"directory loop", [&](Bytes& b) { platform::WriteLe32(&b[rsrc + 16 + 4], 0x80000000u); }},
+      {"entry outside the directory", [&](Bytes& b) { platform::WriteLe32(&b[rsrc + 16 + 4], 0x80FFFFF0u); }},
       {"resource outside the file", [&](Bytes& b) {
          // The first type's first name's first language's data entry.
          MemoryFile f(b);
          PeImage i(f);
          const std::uint32_t rva = i.resources().front().rva;
          for (std::size_t at = rsrc; at + 4 <= b.size(); at += 4) {
-           if (Le32(&b[at]) == rva) {
-             Put32(&b[at], 0x7FFF0000);
+           if (platform::ReadLe32(&b[at]) == rva) {
+             platform::WriteLe32(&b[at], 0x7FFF0000);
              break;
            }
          }
