@@ -12,10 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "builder/bytes.h"
 #include "builder/memory_file.h"
 #include "builder/pe_image.h"
 #include "builder/resource_writer.h"
+#include "platform/little_endian.h"
 #include "platform/host.h"
 #include "platform/text.h"
 #include "tests/package/package_fixture.h"
@@ -26,8 +26,8 @@ namespace pkgtest {
 namespace {
 
 namespace fs = std::filesystem;
-using builder::Put16;
-using builder::Put32;
+using platform::WriteLe16;
+using platform::WriteLe32;
 
 // The smallest 32-bit program image the PE reader accepts: headers and one code section.
 std::vector<std::uint8_t> MinimalProgram() {
@@ -35,29 +35,29 @@ std::vector<std::uint8_t> MinimalProgram() {
   std::vector<std::uint8_t> b(2 * kAlign, 0);
   b[0] = 'M';
   b[1] = 'Z';
-  Put32(&b[60], 64);          // e_lfanew
-  Put32(&b[64], 0x00004550);  // "PE\0\0"
-  Put16(&b[68], 0x14C);       // i386
-  Put16(&b[70], 1);           // one section
-  Put16(&b[84], 224);         // optional header size
-  Put16(&b[86], 0x0102);      // executable, 32-bit
+  WriteLe32(&b[60], 64);          // e_lfanew
+  WriteLe32(&b[64], 0x00004550);  // "PE\0\0"
+  WriteLe16(&b[68], 0x14C);       // i386
+  WriteLe16(&b[70], 1);           // one section
+  WriteLe16(&b[84], 224);         // optional header size
+  WriteLe16(&b[86], 0x0102);      // executable, 32-bit
   std::uint8_t* opt = &b[88];
-  Put16(opt, 0x10B);
-  Put32(opt + 16, 0x1000);      // entry point
-  Put32(opt + 28, 0x400000);    // image base
-  Put32(opt + 32, 0x1000);      // section alignment
-  Put32(opt + 36, kAlign);      // file alignment
-  Put32(opt + 56, 0x2000);      // size of image
-  Put32(opt + 60, kAlign);      // size of headers
-  Put16(opt + 68, 2);           // GUI
-  Put32(opt + 92, 16);          // data directories
+  WriteLe16(opt, 0x10B);
+  WriteLe32(opt + 16, 0x1000);      // entry point
+  WriteLe32(opt + 28, 0x400000);    // image base
+  WriteLe32(opt + 32, 0x1000);      // section alignment
+  WriteLe32(opt + 36, kAlign);      // file alignment
+  WriteLe32(opt + 56, 0x2000);      // size of image
+  WriteLe32(opt + 60, kAlign);      // size of headers
+  WriteLe16(opt + 68, 2);           // GUI
+  WriteLe32(opt + 92, 16);          // data directories
   std::uint8_t* s = &b[88 + 224];
   std::copy_n(".text", 5, s);
-  Put32(s + 8, 0x10);
-  Put32(s + 12, 0x1000);
-  Put32(s + 16, kAlign);
-  Put32(s + 20, kAlign);
-  Put32(s + 36, 0x60000020);
+  WriteLe32(s + 8, 0x10);
+  WriteLe32(s + 12, 0x1000);
+  WriteLe32(s + 16, kAlign);
+  WriteLe32(s + 20, kAlign);
+  WriteLe32(s + 36, 0x60000020);
   return b;
 }
 
