@@ -1,5 +1,6 @@
 // The Windows entry point of setup.exe: puts the real Windows behind the OS boundary and the
 // Win32 controls behind the control layer, then runs the portable entry routine.
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 #include "startup/setup_entry.h"
@@ -15,6 +16,8 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  // Before anything loads a DLL: none may come from the folder setup.exe was started from.
+  platform::RestrictDllSearchToSystemFolder();
   // Drive probes (free space of the folder's drive) must not raise "no disk in drive" boxes.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   platform::Win32Os os;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/win32/dll_search.h"
 #include "platform/win32/windows_api.h"
 #include "ui/win32_picture.h"
 
@@ -413,9 +414,30 @@ struct Win32Backend::Impl {
 
 // --- Backend ------------------------------------------------------------------------------------
 
-Win32Backend::Win32Backend() : impl_(std::make_unique<Impl>()) {
+namespace {
+
+// Registers the progress bar's window class. comctl32 is not one of the system's known DLLs, so
+// it is loaded by its full path in the system folder rather than imported: an imported one
+// would be looked for beside the program first. It stays loaded for the process's life, as the
+// window class lives in it.
+void InitProgressBarClass() {
+  // comctl32 loads uxtheme when it starts, by name. Loaded here first by its full path, it is
+  // found already in the process, also where the DLL search cannot be restricted (Windows XP).
+  platform::LoadSystemLibrary(L"uxtheme.dll");
+  const HMODULE comctl32 = platform::LoadSystemLibrary(L"comctl32.dll");
+  if (comctl32 == nullptr) return;  // no progress bar can be made; the wizard still runs
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControlsEx")));
+  if (init == nullptr) return;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
+  init(&controls);
+}
+
+}  // namespace
+
+Win32Backend::Win32Backend() : impl_(std::make_unique<Impl>()) {
+  InitProgressBarClass();
   WNDCLASSW wc = {};
   wc.lpfnWndProc = Impl::ContainerProc;
   wc.hInstance = impl_->instance;

@@ -14,6 +14,10 @@
 #include "platform/os.h"
 #include "tools/stptool/command.h"
 
+#ifdef _WIN32
+#include "platform/win32/dll_search.h"
+#endif
+
 namespace stptool {
 namespace {
 
@@ -145,6 +149,10 @@ bool ReadHostFile(const std::string& host_path, std::string* bytes) {
 }  // namespace stptool
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // No DLL from the folder stptool.exe was started from.
+  platform::RestrictDllSearchToSystemFolder();
+#endif
   using stptool::Registry;
   // UTF-8 on every host, also for names outside the Windows ANSI code page.
   std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
