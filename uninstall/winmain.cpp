@@ -1,5 +1,6 @@
 // The Windows entry point of Uninst.exe: the real Windows behind the OS boundary, the Win32
 // controls behind the control layer, the command line as arguments, then the portable program.
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 #include "ui/win32_backend.h"
@@ -34,6 +35,8 @@ std::vector<platform::Text> Arguments() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  // Before anything loads a DLL: the copy runs from the temporary folder, where anything may lie.
+  platform::RestrictDllSearchToSystemFolder();
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   platform::Win32Os os;
   platform::SetCurrentOs(&os);
