@@ -18,3 +18,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw32-common.cmake)
 # Release builds carry no symbols: the setup program is downloaded by every user.
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT -s)
 set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT -s)
+
+# Link-time optimisation for the optimised builds: the setup program is about 10 % smaller.
+# One partition: GCC 12 for mingw-w64 otherwise stops with an internal error in some links.
+# Not combined with -fdata-sections: with both, GCC puts the zero-filled tables that the ciphers
+# compute at start-up into initialised data, 40 KB more in the file.
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
+set(CMAKE_EXE_LINKER_FLAGS_INIT -flto-partition=none)

@@ -1,10 +1,13 @@
 #include "package/extract.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -95,12 +98,18 @@ class Inflater {
   z_stream stream_{};
 };
 
-// The input and output buffers of the members, grown to what the members so far needed (at most
-// kChunk each) and left uninitialised: a small package costs no megabytes.
+// The input and output buffers of the streamed members, grown to what the members so far needed
+// (at most kChunk each) and left uninitialised: a small package costs no megabytes. Also the
+// caller's hook between pieces of work.
 class Buffers {
  public:
+  explicit Buffers(std::function<void()> between_pieces)
+      : between_pieces_(std::move(between_pieces)) {}
   std::uint8_t* In(std::int64_t need) { return Grow(in_, in_size_, need); }
   std::uint8_t* Out(std::int64_t need) { return Grow(out_, out_size_, need); }
+  void BetweenPieces() const {
+    if (between_pieces_) between_pieces_();
+  }
 
  private:
   static constexpr std::uint32_t kLeast = 64 * 1024;
@@ -114,6 +123,7 @@ class Buffers {
     return buffer.get();
   }
 
+  std::function<void()> between_pieces_;
   std::unique_ptr<std::uint8_t[]> in_;
   std::unique_ptr<std::uint8_t[]> out_;
   std::uint32_t in_size_ = 0;
@@ -125,16 +135,10 @@ void WriteAll(platform::File& out, const std::uint8_t* data, std::uint32_t size,
   if (size > 0 && !out.Write(data, size)) throw EWriteError(u"Cannot write " + path);
 }
 
-// Inflates member bytes [start, start + compressed) of the package into out, writing exactly
-// `size` bytes: the inflated data, cut at `size`, then zero bytes if the stream or its input ends
-// sooner. Throws EReadError when the package does not hold the whole member (before anything is
-// written) and EFormatError when zlib rejects the data. Leaves the package position unspecified.
-void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t start,
-                std::int32_t compressed, std::int32_t size, platform::File& out,
-                const Text& out_path, Buffers& buffers) {
-  if (start + compressed > package_size) {
-    throw EReadError(u"Package ends inside the member of " + out_path);
-  }
+// zlib's streaming inflate of member bytes [start, start + compressed) into out: see CopyMember.
+void StreamMember(platform::File& package, std::int64_t start, std::int32_t compressed,
+                  std::int32_t size, platform::File& out, const Text& out_path,
+                  Buffers& buffers) {
   std::int64_t in_left = compressed;
   std::int64_t out_left = size;
   std::uint8_t* const in_buffer = buffers.In(std::min<std::int64_t>(in_left, kChunk));
@@ -163,6 +167,7 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
       const std::uint32_t produced = room - zs.avail_out;
       WriteAll(out, out_buffer, produced, out_path);
       out_left -= produced;
+      buffers.BetweenPieces();
       if (rc == Z_STREAM_END) break;
     }
   }
@@ -173,8 +178,96 @@ void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t
       const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(out_left, kChunk));
       WriteAll(out, out_buffer, n, out_path);
       out_left -= n;
+      buffers.BetweenPieces();
     }
   }
+}
+
+struct DecompressorFree {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// Decodes members whole with libdeflate, which is much faster than zlib's streaming inflate but
+// gives a clean answer only for a stream that ends, with a good checksum, within the room given.
+// Its buffers grow to the largest member seen, up to kWholeMemberLimit each, and are reused.
+class WholeMemberDecoder {
+ public:
+  // Writes the member to out and returns true when libdeflate decodes it into at most `size`
+  // bytes: the stream ended and its Adler-32 matched, so zlib's streaming inflate would write the
+  // same bytes (bytes after the stream are ignored by both). Returns false, having written
+  // nothing, when the member must go through zlib instead: too large for the buffers, a stream
+  // that runs past `size` bytes (zlib writes the first `size` bytes and stops without an error),
+  // a stream cut short (zlib writes what it decoded, then zeros) or bad data or checksum (zlib
+  // decides how much of it counts before the error).
+  bool TryCopy(platform::File& package, std::int64_t start, std::int32_t compressed,
+               std::int32_t size, platform::File& out, const Text& out_path,
+               const Buffers& buffers) {
+    if (compressed > kWholeMemberLimit || size > kWholeMemberLimit) return false;
+    try {
+      if (!decompressor_) {
+        decompressor_.reset(libdeflate_alloc_decompressor());
+        if (!decompressor_) return false;
+      }
+      Reserve(in_, in_capacity_, static_cast<std::uint32_t>(compressed));
+      Reserve(out_, out_capacity_, static_cast<std::uint32_t>(size));
+    } catch (const std::bad_alloc&) {
+      return false;  // streaming needs far less memory
+    }
+    SeekTo(package, start);
+    // Read and written in pieces, so that the caller gets control between them.
+    for (std::int32_t at = 0; at < compressed; at += static_cast<std::int32_t>(kChunk)) {
+      ReadExact(package, in_.get() + at, std::min<std::uint32_t>(kChunk, compressed - at));
+      buffers.BetweenPieces();
+    }
+    size_t produced = 0;
+    const libdeflate_result rc =
+        libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
+                                      size, nullptr, &produced);
+    if (rc != LIBDEFLATE_SUCCESS) return false;
+    // A stream that ends early is padded with zeros, as the streaming path does.
+    std::memset(out_.get() + produced, 0, size - produced);
+    for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
+      WriteAll(out, out_.get() + at, std::min<std::uint32_t>(kChunk, size - at), out_path);
+      buffers.BetweenPieces();
+    }
+    return true;
+  }
+
+ private:
+  static void Reserve(std::unique_ptr<std::uint8_t[]>& buffer, std::uint32_t& capacity,
+                      std::uint32_t need) {
+    if (need <= capacity) return;
+    buffer.reset();  // never hold the old and the new buffer at once
+    capacity = 0;
+    buffer = std::make_unique_for_overwrite<std::uint8_t[]>(need);
+    capacity = need;
+  }
+
+  std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor_;
+  std::unique_ptr<std::uint8_t[]> in_;
+  std::unique_ptr<std::uint8_t[]> out_;
+  std::uint32_t in_capacity_ = 0;
+  std::uint32_t out_capacity_ = 0;
+};
+
+// Inflates member bytes [start, start + compressed) of the package into out, writing exactly
+// `size` bytes: the inflated data, cut at `size`, then zero bytes if the stream or its input ends
+// sooner. Throws EReadError when the package does not hold the whole member (before anything is
+// written) and EFormatError when zlib rejects the data. Leaves the package position unspecified.
+// whole_member (may be null) is tried first; it writes the same bytes or leaves the member to
+// zlib.
+void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t start,
+                std::int32_t compressed, std::int32_t size, platform::File& out,
+                const Text& out_path, Buffers& buffers, WholeMemberDecoder* whole_member) {
+  if (start + compressed > package_size) {
+    throw EReadError(u"Package ends inside the member of " + out_path);
+  }
+  // Nothing to decode (no room, or no input): the streaming path writes the zeros.
+  if (whole_member && size > 0 && compressed > 0 &&
+      whole_member->TryCopy(package, start, compressed, size, out, out_path, buffers)) {
+    return;
+  }
+  StreamMember(package, start, compressed, size, out, out_path, buffers);
 }
 
 }  // namespace
@@ -225,18 +318,20 @@ bool StaysInside(TextView relative_path) {
 bool IsPlainFileName(TextView name) { return !name.empty() && !IsDotsOnly(name); }
 
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir) {
+                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
+                    const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
   // A failure here shows up when the first file is created.
   if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
 
   std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
   if (!package) throw EReadError(u"Cannot open the package " + package_path);
-  ExtractPackage(*package, target_dir, password, on_progress, system_dir);
+  ExtractPackage(*package, target_dir, password, on_progress, system_dir, options);
 }
 
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir) {
+                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
+                    const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
   if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
 
@@ -265,7 +360,11 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
     }
   }
 
-  Buffers buffers;
+  Buffers buffers(options.between_pieces);
+  std::unique_ptr<WholeMemberDecoder> whole_member;
+  if (options.decoder == MemberDecoder::kWholeMember) {
+    whole_member = std::make_unique<WholeMemberDecoder>();
+  }
   std::int64_t done = 0;
   std::int64_t position = 0;  // where the next member starts
   for (int i = 0; i < rows; ++i) {
@@ -321,7 +420,7 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       const std::int32_t size = row.Items(kColSize).Value();
       try {
         CopyMember(package, location.file_size, position, compressed, size, *out, path,
-                   buffers);
+                   buffers, whole_member.get());
       } catch (const EFormatError&) {
         // A member zlib rejects leaves its file empty, as if nothing had been written.
         out.reset();

@@ -16,6 +16,28 @@ using platform::TextView;
 // Receives the percentage (0 to 100) of uncompressed bytes accounted for so far.
 using ProgressCallback = std::function<void(std::int32_t)>;
 
+// How members are inflated. Both write the same bytes for every package, damaged ones included.
+enum class MemberDecoder {
+  // libdeflate decodes a member whole between two buffers of at most kWholeMemberLimit bytes
+  // each; larger members, and members whose stream does not decode cleanly into at most the
+  // bytes the row asks for, go through zlib's streaming inflate.
+  kWholeMember,
+  // zlib's streaming inflate for every member, through two 1 MiB buffers.
+  kStreaming,
+};
+
+// The largest compressed or uncompressed member size that kWholeMember decodes in memory; the
+// two buffers together stay under 32 MiB whatever the package holds.
+inline constexpr std::int32_t kWholeMemberLimit = 16 * 1024 * 1024;
+
+struct ExtractOptions {
+  MemberDecoder decoder = MemberDecoder::kWholeMember;
+  // Called between pieces of work (at most about 1 MiB read, inflated or written, or one member
+  // decoded whole), so that a caller on a user-interface thread can answer its windows while
+  // the files are written. May be empty.
+  std::function<void()> between_pieces;
+};
+
 // Unpacks every file that the package's manifest lists, in manifest order, through the current
 // Os (platform::CurrentOs()).
 //
@@ -40,13 +62,15 @@ using ProgressCallback = std::function<void(std::int32_t)>;
 // Files written before a failure stay on disk; the package file is closed on every path.
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
                     const ProgressCallback& on_progress,
-                    const std::optional<Text>& system_dir = std::nullopt);
+                    const std::optional<Text>& system_dir = std::nullopt,
+                    const ExtractOptions& options = {});
 
 // The same for a package that is already open (a package read in place inside a setup program,
 // package/verify.h FileRange). The caller keeps the file open for the call.
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
                     const ProgressCallback& on_progress,
-                    const std::optional<Text>& system_dir = std::nullopt);
+                    const std::optional<Text>& system_dir = std::nullopt,
+                    const ExtractOptions& options = {});
 
 // A package with system-folder rows extracted without a system folder.
 class ENoSystemFolder : public platform::EFormatError {

@@ -434,6 +434,13 @@ void Application::ProcessMessages() {
   if (!backend_.ProcessPendingMessages()) terminated_ = true;
 }
 
+void Application::AnswerMessages() {
+  answering_ = true;
+  const bool running = backend_.AnswerPendingMessages();
+  answering_ = false;
+  if (!running) terminated_ = true;
+}
+
 void Application::Idle() {
   if (!OnIdle) return;
   try {
@@ -508,6 +515,7 @@ void Application::CheckToggled(ControlId id, bool checked) {
 }
 
 void Application::CloseRequested(ControlId form) {
+  if (answering_) return;  // the work in progress must not lose its window
   Dispatch(form, [](Control& c) {
     if (c.Kind() == ControlKind::kForm) static_cast<Form&>(c).Close();
   });

@@ -149,6 +149,10 @@ class Backend {
   virtual void SetApplicationIcon(const Text& resource_name) = 0;  // icon group resource
   // Dispatches every message pending now, without waiting; false once the quit message arrived.
   virtual bool ProcessPendingMessages() = 0;
+  // The same for everything but the user's keyboard and mouse input, which is dropped (a
+  // headless run leaves it queued): messages sent by other threads and programs are answered
+  // and windows repaint, so the system does not take the program for hung during long work.
+  virtual bool AnswerPendingMessages() = 0;
   // Waits until a message is pending. False when none can ever arrive (a headless run whose script
   // is exhausted); the message loop then ends.
   virtual bool WaitForMessage() = 0;
@@ -424,6 +428,10 @@ class Application : private EventSink {
   void Run();
   // Dispatches the messages pending now, without the idle notification.
   void ProcessMessages();
+  // For long work inside a handler: answers the pending messages without taking input (see
+  // Backend::AnswerPendingMessages), without the idle notification; requests to close a form
+  // that arrive meanwhile are ignored.
+  void AnswerMessages();
   // Runs the idle notification once (what Run does whenever the queue is empty).
   void Idle();
   void Terminate();
@@ -461,6 +469,7 @@ class Application : private EventSink {
   Text icon_;
   bool initialized_ = false;
   bool terminated_ = false;
+  bool answering_ = false;  // inside AnswerMessages
   ExceptionHandler exception_handler_;
 };
 

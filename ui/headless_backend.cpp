@@ -6,17 +6,32 @@
 
 namespace ui {
 
-bool HeadlessBackend::ProcessPendingMessages() {
-  // Actions queued while running wait for the next pass, as new messages do.
+namespace {
+
+// Runs the actions queued now; those they queue wait for the next pass, as new messages do.
+// False when the quit flag stopped the run.
+bool RunQueued(std::deque<std::function<void()>>& queue, const bool& quit) {
   std::deque<std::function<void()>> pending;
-  pending.swap(queue_);
-  while (!pending.empty() && !quit_) {
+  pending.swap(queue);
+  while (!pending.empty() && !quit) {
     auto action = std::move(pending.front());
     pending.pop_front();
     action();
   }
-  for (auto& rest : pending) queue_.push_back(std::move(rest));
-  return !quit_;
+  for (auto& rest : pending) queue.push_back(std::move(rest));
+  return !quit;
+}
+
+}  // namespace
+
+bool HeadlessBackend::AnswerPendingMessages() {
+  ++answer_calls_;
+  return RunQueued(sent_, quit_);
+}
+
+bool HeadlessBackend::ProcessPendingMessages() {
+  // Sent messages first, as Windows delivers them before posted ones.
+  return RunQueued(sent_, quit_) && RunQueued(queue_, quit_);
 }
 
 void HeadlessBackend::CreateControl(ControlId id, ControlKind kind, ControlId parent,

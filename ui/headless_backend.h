@@ -45,7 +45,8 @@ class HeadlessBackend : public Backend {
   void SetApplicationTitle(const Text& title) override { title_ = title; }
   void SetApplicationIcon(const Text& resource_name) override { icon_ = resource_name; }
   bool ProcessPendingMessages() override;
-  bool WaitForMessage() override { return !queue_.empty() && !quit_; }
+  bool AnswerPendingMessages() override;
+  bool WaitForMessage() override { return (!queue_.empty() || !sent_.empty()) && !quit_; }
   void PostQuit() override { quit_ = true; }
   void CreateControl(ControlId id, ControlKind kind, ControlId parent, const Text& name) override;
   void DestroyControl(ControlId id) override;
@@ -89,6 +90,10 @@ class HeadlessBackend : public Backend {
   void CloseWindow();
   // Queues an action for the message loop, as a user's input waits in a real queue.
   void Post(std::function<void()> action) { queue_.push_back(std::move(action)); }
+  // Queues a message from the system or another program (not input): run by the next pass of
+  // either message loop, AnswerPendingMessages included.
+  void Send(std::function<void()> action) { sent_.push_back(std::move(action)); }
+  int AnswerCalls() const { return answer_calls_; }
 
  private:
   ControlState& At(ControlId id);
@@ -99,6 +104,8 @@ class HeadlessBackend : public Backend {
   std::map<ControlId, ControlState> controls_;
   std::vector<ControlId> creation_order_;
   std::deque<std::function<void()>> queue_;
+  std::deque<std::function<void()>> sent_;
+  int answer_calls_ = 0;
   Text title_;
   Text icon_;
   int initialize_calls_ = 0;

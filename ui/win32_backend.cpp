@@ -507,6 +507,34 @@ bool Win32Backend::ProcessPendingMessages() {
   return !impl_->quit;
 }
 
+namespace {
+
+// Keyboard and mouse input, in the client and the non-client area (the caption's buttons, the
+// frame).
+bool IsUserInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+         message == WM_NCMOUSEHOVER || message == WM_NCMOUSELEAVE || message == WM_MOUSEHOVER ||
+         message == WM_MOUSELEAVE;
+}
+
+}  // namespace
+
+bool Win32Backend::AnswerPendingMessages() {
+  MSG msg;
+  // PeekMessage itself delivers the messages sent from other threads and programs.
+  while (!impl_->quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      impl_->quit = true;
+      break;
+    }
+    if (IsUserInput(msg.message)) continue;
+    DispatchMessageW(&msg);
+  }
+  return !impl_->quit;
+}
+
 bool Win32Backend::WaitForMessage() {
   if (impl_->quit) return false;
   WaitMessage();

@@ -34,6 +34,7 @@ class Win32Backend : public Backend {
   void SetApplicationTitle(const Text& title) override;
   void SetApplicationIcon(const Text& resource_name) override;
   bool ProcessPendingMessages() override;
+  bool AnswerPendingMessages() override;
   bool WaitForMessage() override;
   void PostQuit() override;
 

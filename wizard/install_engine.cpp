@@ -60,10 +60,14 @@ bool CreateSetupDir(const Text& setup_dir) {
 void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   const Text package_path = setup_dir + u"Setup.stp";
   WritePackageResource(package_path, callbacks);  // closed before it is read back
-  package::ExtractPackage(package_path, setup_dir, Text(), [&callbacks](std::int32_t percent) {
-    if (callbacks.progress) callbacks.progress(percent);
-    if (callbacks.between_pieces) callbacks.between_pieces();
-  });
+  package::ExtractOptions options;
+  options.between_pieces = callbacks.between_pieces;
+  package::ExtractPackage(
+      package_path, setup_dir, Text(),
+      [&callbacks](std::int32_t percent) {
+        if (callbacks.progress) callbacks.progress(percent);
+      },
+      std::nullopt, options);
   platform::CurrentOs().Sleep(50);
   DeletePackageFile(package_path);
 }

@@ -1,6 +1,7 @@
 #include "wizard/setup_form.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 
@@ -396,8 +397,20 @@ bool TForm1::InstallAction() {
   ProgressBar1.Show();
   App().ProcessMessages();  // paint the disabled buttons and the bar before the long work
 
+  // Between pieces of the long work the window answers the system (messages sent to it, painting
+  // the progress bar), first after the first piece and then at most every 10 ms, so that Windows
+  // does not mark it as not responding. Input stays ignored and a request to close the window is
+  // ignored meanwhile.
+  std::optional<std::chrono::steady_clock::time_point> answered;
+  const auto answer_messages = [this, &answered] {
+    const auto now = std::chrono::steady_clock::now();
+    if (answered && now - *answered < std::chrono::milliseconds(10)) return;
+    answered = now;
+    App().AnswerMessages();
+  };
   try {
-    UnpackPackage(FSetupDir, {.progress = [this](std::int32_t percent) { SetProgress(percent); }});
+    UnpackPackage(FSetupDir, {.progress = [this](std::int32_t percent) { SetProgress(percent); },
+                              .between_pieces = answer_messages});
   } catch (...) {
     shell::ShowInfoMessage(FMsgExtractError, Text());
     SetInstallControlsEnabled(true);

@@ -23,8 +23,8 @@
 // Everything but PBM_GETPOS is read without sending the wizard a message (window texts and
 // visibility are kept by the window system, files by the file system, the painted bar by the
 // screen), so the watching does not depend on the wizard's thread. PBM_GETPOS has to be answered
-// by that thread, which does not take messages while it unpacks; each read waits at most a few
-// milliseconds. Exit code 0 when Finish appeared, 1 otherwise, 2 for a usage error.
+// by that thread while it unpacks; each read waits at most 100 ms, and one not answered by then
+// counts as a window that does not respond. Exit code 0 when Finish appeared, 1 otherwise, 2 for a usage error.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -39,7 +39,7 @@
 namespace {
 
 constexpr DWORD kPollMs = 10;
-constexpr UINT kReadTimeoutMs = 20;
+constexpr UINT kReadTimeoutMs = 100;
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};

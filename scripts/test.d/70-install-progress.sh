@@ -4,8 +4,8 @@
 # A product of 120 MB (six text-like and six random files of 10 MB) gets its own setup.exe
 # (bench/install/CMakeLists.txt, add_setup_executable). The wizard driver walks it to page 3; the
 # install probe (bench/install/probe.cpp) presses Install and, until page 4 shows, samples how much
-# of the progress bar is painted as filled. The wizard's thread takes no messages while it unpacks,
-# so PBM_GETPOS cannot be answered then: the painted bar is what the user sees and what is checked.
+# of the progress bar is painted as filled: the painted bar is what the user sees and what is
+# checked (how often the wizard answers meanwhile is a figure of bench/install/run.sh).
 # Passes when the samples never go back, at least three lie strictly between 0 and 100 %, and the
 # installed files equal the payload.
 set -euo pipefail

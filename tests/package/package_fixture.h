@@ -56,13 +56,14 @@ class PackageTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> TreeOf(const Text& folder);
 
   void WritePackage(const RawPackage& raw) { WriteFile(kPackage, BuildPackage(raw)); }
-  // Runs ExtractPackage on kPackage into kTarget, recording progress in progress_.
+  // Runs ExtractPackage on kPackage into kTarget with decoder_, recording progress in progress_.
   void Extract(const Text& password = Text());
 
   std::filesystem::path root_;
   platform::SimWindows os_;
   platform::ScopedOs scope_{os_};
   std::vector<std::int32_t> progress_;
+  package::MemberDecoder decoder_ = package::MemberDecoder::kWholeMember;
 };
 
 }  // namespace pkgtest

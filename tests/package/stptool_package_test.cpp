@@ -71,11 +71,16 @@ TEST_F(StptoolTest, PackThenExtractReproducesTheTree) {
   Result r = Run("pack " + Q(dir_ / "p.stp") + " " + Q(dir_ / "src") +
                  " --cipher Twofish --digest 4 --password secret --tail 29 --level 6");
   ASSERT_EQ(r.code, 0) << r.err;
-  r = Run("extract " + Q(dir_ / "p.stp") + " " + Q(dir_ / "out dir") + " --password secret");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("100%"), std::string::npos);
-  for (const auto& [rel, content] : files) {
-    EXPECT_EQ(Slurp(dir_ / "out dir" / rel), content) << rel;
+  for (const char* decoder : {"", " --decoder zlib"}) {
+    SCOPED_TRACE(decoder);
+    fs::remove_all(dir_ / "out dir");
+    r = Run("extract " + Q(dir_ / "p.stp") + " " + Q(dir_ / "out dir") + " --password secret" +
+            decoder);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("100%"), std::string::npos);
+    for (const auto& [rel, content] : files) {
+      EXPECT_EQ(Slurp(dir_ / "out dir" / rel), content) << rel;
+    }
   }
 
   r = Run("list " + Q(dir_ / "p.stp") + " --password secret");

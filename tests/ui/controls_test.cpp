@@ -180,6 +180,27 @@ TEST_F(ControlsTest, RunDispatchesQueuedInputRunsIdleWhenEmptyAndEndsWhenTheMain
   EXPECT_EQ(idles, 0);
 }
 
+// During long work: messages sent by others are answered, input waits, close requests are
+// ignored; afterwards the normal loop takes the input and closing works again.
+TEST_F(ControlsTest, AnswerMessagesRunsSentMessagesOnlyAndIgnoresClosing) {
+  ui::Form form(app_, u"form");
+  form.Show();
+  std::vector<std::string> log;
+  ui_.Post([&] { log.push_back("input"); });
+  ui_.Send([&] { log.push_back("sent"); });
+  ui_.Send([&] { ui_.CloseWindow(); });
+  app_.AnswerMessages();
+  EXPECT_EQ(log, (std::vector<std::string>{"sent"}));
+  EXPECT_TRUE(ui_.State(u"form").visible);
+  EXPECT_FALSE(app_.Terminated());
+  EXPECT_EQ(ui_.AnswerCalls(), 1);
+
+  app_.ProcessMessages();
+  EXPECT_EQ(log, (std::vector<std::string>{"sent", "input"}));
+  ui_.CloseWindow();
+  EXPECT_FALSE(ui_.State(u"form").visible);
+}
+
 TEST_F(ControlsTest, ThrowingHandlerIsContainedAndReported) {
   ui::Form form(app_, u"form");
   ui::Button button(form, u"button");

@@ -1,6 +1,8 @@
 // Install and Finish: the folder, the package, its failures, shortcuts, the uninstall entry.
 #include "wizard_fixture.h"
 
+#include <functional>
+
 #include "platform/errors.h"
 #include "wizard/browse_and_launch.h"
 
@@ -87,6 +89,29 @@ TEST_F(InstallTest, InstallUnpacksRemovesThePackageAndGoesToTheLastPage) {
   }
 }
 
+
+// While it unpacks, the window answers messages sent to it, but a request to close it (here sent
+// once Setup.stp is being written) is ignored: the install goes on to the last page.
+TEST_F(InstallTest, WindowAnswersDuringTheUnpackAndIgnoresClosing) {
+  const Text folder = u"D:\\Apps\\Tool\\";
+  bool close_sent = false;
+  std::function<void()> close_once_unpacking = [&] {
+    if (!os_.FileExists(folder + u"Setup.stp")) {
+      ui_.Send(close_once_unpacking);  // not yet: ask again at the next pass
+      return;
+    }
+    close_sent = true;
+    ui_.CloseWindow();
+  };
+  ui_.Send(close_once_unpacking);
+  Install(u"D:\\Apps\\Tool");
+  EXPECT_TRUE(close_sent);
+  EXPECT_GT(ui_.AnswerCalls(), 0);
+  EXPECT_EQ(Form().FStep, 4);
+  EXPECT_TRUE(ui_.Showing(u"pnlStep4"));
+  EXPECT_FALSE(app_.Terminated());
+  EXPECT_EQ(ReadFile(folder + u"TavrelDemo.exe"), "MZ demo program");
+}
 TEST_F(InstallTest, ChineseEntryNamesTheMakerInChinese) {
   Install(u"C:\\程序\\演示", kChinese);
   ASSERT_EQ(Form().FStep, 4);

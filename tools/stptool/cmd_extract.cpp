@@ -20,7 +20,7 @@ using platform::Text;
 
 const char kUsage[] =
     "usage: stptool extract PACKAGE|SETUP.EXE TARGETDIR [--system-dir DIR] [--password TEXT]\n"
-    "                       [--quiet] [--codepage N]\n"
+    "                       [--quiet] [--codepage N] [--decoder libdeflate|zlib]\n"
     "\n"
     "Unpacks every file of PACKAGE (or of the package a built setup program carries, read in\n"
     "place) into TARGETDIR (created when missing), exactly as the setup program does. Rows whose\n"
@@ -36,7 +36,10 @@ const char kUsage[] =
     "  --system-dir DIR  where the system-folder rows go\n"
     "  --password TEXT   manifest password (default: empty, as the setup program uses)\n"
     "  --quiet           no progress display\n"
-    "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n";
+    "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n"
+    "  --decoder NAME    libdeflate (default): members of up to 16 MiB decoded whole, the rest\n"
+    "                    and damaged ones streamed by zlib; zlib: every member streamed by zlib.\n"
+    "                    Both write the same bytes; zlib is there for comparison.\n";
 
 int Run(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
@@ -44,6 +47,7 @@ int Run(const std::vector<std::string>& args) {
   bool quiet = false;
   int code_page = 1252;
   std::string system_dir_arg;
+  package::ExtractOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "password", &v)) {
@@ -52,6 +56,12 @@ int Run(const std::vector<std::string>& args) {
       if (v.empty()) throw std::invalid_argument("empty --system-dir");
       system_dir_arg = v;
     } else if (TakeCodePage(args, i, &code_page)) {
+    } else if (TakeOption(args, i, "decoder", &v)) {
+      if (v == "zlib") {
+        options.decoder = package::MemberDecoder::kStreaming;
+      } else if (v != "libdeflate") {
+        throw std::invalid_argument("unknown decoder " + v + " (libdeflate or zlib)");
+      }
     } else if (args[i] == "--quiet" || args[i] == "-q") {
       quiet = true;
     } else if (args[i].rfind("--", 0) == 0) {
@@ -85,7 +95,7 @@ int Run(const std::vector<std::string>& args) {
     };
   }
   try {
-    package::ExtractPackage(source.package(), target, password, progress, system_dir);
+    package::ExtractPackage(source.package(), target, password, progress, system_dir, options);
   } catch (const package::ENoSystemFolder& e) {
     throw std::runtime_error(std::string(e.what()) +
                              ": give --system-dir DIR for the rows of the system folder");
