@@ -272,8 +272,9 @@ TEST_F(InstallTest, EngineReportsProgressAndEachPieceOfWork) {
   EXPECT_EQ(ReadFile(u"D:\\Apps\\TavrelDemo.exe"), "MZ demo program");
   EXPECT_EQ(ReadFile(u"D:\\Apps\\doc\\readme.txt"), std::string(5000, 'r'));
   EXPECT_FALSE(os_.FileExists(u"D:\\Apps\\Setup.stp"));
-  // The package written out (one piece), then each member: its percentage, then a pause.
-  EXPECT_EQ(events, (std::vector<std::string>{"|", "0", "|", "100", "|"}));
+  // The package written out (one piece), then each member: read and written (one piece each),
+  // then its percentage.
+  EXPECT_EQ(events, (std::vector<std::string>{"|", "|", "|", "0", "|", "|", "100"}));
   SetPackageResource(/*damaged=*/true);
   ASSERT_TRUE(wizard::CreateSetupDir(u"D:\\Other\\"));
   EXPECT_THROW(wizard::UnpackPackage(u"D:\\Other\\", {}), platform::Exception);
