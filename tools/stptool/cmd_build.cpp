@@ -65,15 +65,22 @@ const char kUsage[] =
     "  --sign-password-file FILE\n"
     "                     the key's password is the first line of FILE\n";
 
+// UTF-8 text of a host path (path::string() is in the ANSI code page on Windows).
+std::string Utf8Path(const fs::path& p) {
+  const std::u8string s = p.u8string();
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
 std::string DefaultStubDir() {
   const std::string self = platform::HostExecutablePath();
   if (self.empty()) return ".";
-  const fs::path dir = fs::path(self).parent_path();
+  const fs::path dir =
+      fs::path(std::u8string(reinterpret_cast<const char8_t*>(self.data()), self.size())).parent_path();
   std::error_code ec;
-  if (fs::exists(dir / builder::kSetupStubName, ec)) return dir.string();
+  if (fs::exists(dir / builder::kSetupStubName, ec)) return Utf8Path(dir);
   const fs::path shared = dir / ".." / "share" / "tavrel-setup";
-  if (fs::exists(shared / builder::kSetupStubName, ec)) return shared.lexically_normal().string();
-  return dir.string();
+  if (fs::exists(shared / builder::kSetupStubName, ec)) return Utf8Path(shared.lexically_normal());
+  return Utf8Path(dir);
 }
 
 int Run(const std::vector<std::string>& args) {
