@@ -57,25 +57,13 @@ std::string FlatCell(tvdata::TRow& row) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  std::vector<std::string> positional;
-  Text password;
-  int code_page = 1252;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string v;
-    if (TakeOption(args, i, "password", &v)) {
-      password = platform::Utf8ToText(v);
-    } else if (TakeCodePage(args, i, &code_page)) {
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw std::invalid_argument("unknown or incomplete option " + args[i]);
-    } else {
-      positional.push_back(args[i]);
-    }
-  }
-  if (positional.size() != 1) throw std::invalid_argument("wrong number of arguments");
+  const PackageReadArgs parsed = ParsePackageReadArgs(args);
+  const Text& password = parsed.password;
+  const int code_page = parsed.code_page;
 
   std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
   platform::ScopedOs scope(*os);
-  PackageSource source(positional[0]);
+  PackageSource source(parsed.path);
   platform::File& file = source.package();
   const package::ManifestLocation location = package::LocateManifest(file);
   if (location.empty) {

@@ -32,31 +32,19 @@ const char kUsage[] =
     "  --codepage N      ANSI code page of the manifest bytes (default 1252)\n";
 
 int Run(const std::vector<std::string>& args) {
-  std::vector<std::string> positional;
-  Text password;
-  int code_page = 1252;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string v;
-    if (TakeOption(args, i, "password", &v)) {
-      password = platform::Utf8ToText(v);
-    } else if (TakeCodePage(args, i, &code_page)) {
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw std::invalid_argument("unknown or incomplete option " + args[i]);
-    } else {
-      positional.push_back(args[i]);
-    }
-  }
-  if (positional.size() != 1) throw std::invalid_argument("wrong number of arguments");
+  const PackageReadArgs parsed = ParsePackageReadArgs(args);
+  const Text& password = parsed.password;
+  const int code_page = parsed.code_page;
 
   std::unique_ptr<platform::Os> os = platform::CreateHostOs(static_cast<std::uint32_t>(code_page));
   platform::ScopedOs scope(*os);
-  PackageSource source(positional[0]);
+  PackageSource source(parsed.path);
   const std::vector<Text> problems = package::VerifyPackage(source.package(), password);
   for (const Text& problem : problems) {
-    std::printf("%s: %s\n", positional[0].c_str(), platform::TextToUtf8(problem).c_str());
+    std::printf("%s: %s\n", parsed.path.c_str(), platform::TextToUtf8(problem).c_str());
   }
   if (!problems.empty()) return 1;
-  std::printf("%s: sound\n", positional[0].c_str());
+  std::printf("%s: sound\n", parsed.path.c_str());
   return 0;
 }
 

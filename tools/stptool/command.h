@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"
+
 namespace stptool {
 
 struct Command {
@@ -29,6 +31,15 @@ bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::stri
 // "--codepage N" at args[i]: true (advancing i) when it is that option; throws
 // std::invalid_argument for a value that is not a code page number.
 bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_page);
+
+// The arguments of a command that reads one package or setup: PATH [--password TEXT]
+// [--codepage N]. Throws std::invalid_argument for anything else.
+struct PackageReadArgs {
+  std::string path;
+  platform::Text password;
+  int code_page = 1252;
+};
+PackageReadArgs ParsePackageReadArgs(const std::vector<std::string>& args);
 
 // A whole decimal integer within [lo, hi].
 bool ParseInt(const std::string& text, int lo, int hi, int* value);

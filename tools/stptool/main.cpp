@@ -12,6 +12,7 @@
 #include "platform/ascii.h"
 #include "platform/host.h"
 #include "platform/os.h"
+#include "platform/text.h"
 #include "tools/stptool/command.h"
 
 #ifdef _WIN32
@@ -131,6 +132,25 @@ bool TakeCodePage(const std::vector<std::string>& args, size_t& i, int* code_pag
   if (!TakeOption(args, i, "codepage", &v)) return false;
   if (!ParseInt(v, 1, 65535, code_page)) throw std::invalid_argument("bad --codepage " + v);
   return true;
+}
+
+PackageReadArgs ParsePackageReadArgs(const std::vector<std::string>& args) {
+  PackageReadArgs parsed;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string v;
+    if (TakeOption(args, i, "password", &v)) {
+      parsed.password = platform::Utf8ToText(v);
+    } else if (TakeCodePage(args, i, &parsed.code_page)) {
+    } else if (args[i].rfind("--", 0) == 0) {
+      throw std::invalid_argument("unknown or incomplete option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 1) throw std::invalid_argument("wrong number of arguments");
+  parsed.path = positional[0];
+  return parsed;
 }
 
 bool ReadHostFile(const std::string& host_path, std::string* bytes) {
