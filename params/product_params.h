@@ -16,6 +16,10 @@ using platform::TextView;
 // The string table is stored in Chinese (PRC).
 inline constexpr std::uint16_t kStringTableLanguage = 2052;
 
+// The publisher's folder below Program Files that the setup proposes (…\Tavrel Soft\<program>);
+// the uninstaller removes it too when the product was the last thing in it.
+inline constexpr char16_t kPublisherFolder[] = u"Tavrel Soft";
+
 enum StringId : std::uint32_t {
   kIdWindowClass = 1001,
   kIdWindowTitle = 1002,

@@ -227,7 +227,14 @@ int FinishSelfRemoval(const Text& folder_in) {
     if (!deleted) os.Sleep(kSelfDeleteWaitMs);
   }
   os.RemoveDirectory(folder);  // only when empty
-  return deleted && !os.DirectoryExists(folder) ? kExitRemoved : kExitIncomplete;
+  const bool removed = deleted && !os.DirectoryExists(folder);
+  // Installed in the folder the setup proposes, the product leaves the publisher's folder
+  // behind: it goes as well when nothing else is in it.
+  const Text parent = WithoutTrailingSeparator(platform::FolderPart(folder));
+  if (removed && SameName(platform::LastComponent(parent), params::kPublisherFolder)) {
+    os.RemoveDirectory(parent);  // only when empty
+  }
+  return removed ? kExitRemoved : kExitIncomplete;
 }
 
 int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {

@@ -281,7 +281,7 @@ void TForm1::ProposeSetupDir() {
   }
   const Text program_files = platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES")
                                  .value_or(Text());
-  editSetupDir.SetText(program_files + u"\\Tavrel Soft\\" + FExeName);
+  editSetupDir.SetText(program_files + u"\\" + params::kPublisherFolder + u"\\" + FExeName);
 }
 
 void TForm1::editSetupDirChange() {

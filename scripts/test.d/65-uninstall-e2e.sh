@@ -17,7 +17,8 @@ run=$E2E_ROOT/build/uninstall-e2e
 rm -rf "$run"
 mkdir -p "$run/log"
 log=$run/log
-folder='C:\Program Files\Tavrel Demo'
+# The folder the setup proposes, so the publisher's folder above it is checked as well.
+folder='C:\Program Files\Tavrel Soft\TavrelDemo'
 en="Setup - Tavrel Demo"
 zh="安装向导 - 塔维演示"
 

@@ -276,6 +276,25 @@ TEST_F(UninstallerTest, TheCopyWaitsForUninstExeAndNeverRunsInsideTheFolder) {
   EXPECT_TRUE(Exists(kSelf));
 }
 
+TEST_F(UninstallerTest, ThePublishersFolderGoesWithTheLastProductInIt) {
+  // The folder the setup proposes: Program Files\Tavrel Soft\<program>.
+  const Text publisher = Text(u"C:\\Program Files\\") + params::kPublisherFolder;
+  const Text copy = u"C:\\WINDOWS\\Temp\\~Uninst1.exe";
+  os_.SetModuleFileName(copy);
+  const fs::path host_publisher = Host(Text(u"Program Files/") + params::kPublisherFolder);
+  for (const char* other : {"", "Other/Other.exe"}) {
+    WriteHostFile(host_publisher / "Demo/Uninst.exe", "Uninst.exe");
+    if (*other) WriteHostFile(host_publisher / other, other);
+    EXPECT_EQ(Run({publisher + u"\\Demo"}), uninstall::kExitRemoved) << other;
+    EXPECT_FALSE(Exists(publisher + u"\\Demo")) << other;
+    EXPECT_EQ(Exists(publisher), *other != 0) << "another product keeps it: " << other;
+  }
+  // Any other parent folder stays, even when empty.
+  WriteHostFile(Host(u"Games/Demo/Uninst.exe"), "Uninst.exe");
+  EXPECT_EQ(Run({u"C:\\Games\\Demo"}), uninstall::kExitRemoved);
+  EXPECT_TRUE(Exists(u"C:\\Games"));
+}
+
 TEST(InstalledFilesTest, LinesBelowTheFolderOnly) {
   const auto parse = [](const Text& text) { return uninstall::ParseInstalledFiles(Utf16Le(text)); };
   EXPECT_EQ(parse(u"a.exe\r\nsub\\b.dll\r\n"), (std::vector<Text>{u"a.exe", u"sub\\b.dll"}));
