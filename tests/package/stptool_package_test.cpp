@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "tests/package/package_fixture.h"
+#include "tests/package/stptool_fixture.h"
 
 #ifdef STPTOOL_PATH
 
@@ -20,44 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Result = StptoolFixture::Result;
 
-class StptoolTest : public ::testing::Test {
- protected:
-  StptoolTest() {
-    dir_ = fs::temp_directory_path() /
-           ("stptool-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  ~StptoolTest() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
-  std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void Put(const fs::path& p, const std::string& content) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-  }
-  Result Run(const std::string& args) {
-    const std::string cmd = std::string("'") + STPTOOL_PATH + "' " + args + " >'" +
-                            (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "'";
-    const int status = std::system(cmd.c_str());
-    return {WEXITSTATUS(status), Slurp(dir_ / "out"), Slurp(dir_ / "err")};
-  }
-  std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-  fs::path dir_;
-};
+class StptoolTest : public StptoolFixture {};
 
 TEST_F(StptoolTest, PackThenExtractReproducesTheTree) {
   const std::pair<std::string, std::string> files[] = {

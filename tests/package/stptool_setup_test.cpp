@@ -19,6 +19,7 @@
 #include "platform/host.h"
 #include "platform/text.h"
 #include "tests/package/package_fixture.h"
+#include "tests/package/stptool_fixture.h"
 
 #ifdef STPTOOL_PATH
 
@@ -61,41 +62,8 @@ std::vector<std::uint8_t> MinimalProgram() {
   return b;
 }
 
-class StptoolSetupTest : public ::testing::Test {
+class StptoolSetupTest : public StptoolFixture {
  protected:
-  StptoolSetupTest() {
-    dir_ = fs::temp_directory_path() /
-           ("stptool-setup-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  ~StptoolSetupTest() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
-  std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void Put(const fs::path& p, const std::string& content) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-  }
-  struct Result {
-    int code;
-    std::string out;
-    std::string err;
-  };
-  Result Run(const std::string& args) {
-    const std::string cmd = std::string("'") + STPTOOL_PATH + "' " + args + " >'" +
-                            (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "'";
-    const int status = std::system(cmd.c_str());
-    return {WEXITSTATUS(status), Slurp(dir_ / "out"), Slurp(dir_ / "err")};
-  }
-  std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
   // A program carrying product strings and, when given, a package file as its package resource.
   void MakeSetup(const fs::path& setup, const fs::path& package) {
     auto os = platform::CreateHostOs(1252);
@@ -118,7 +86,6 @@ class StptoolSetupTest : public ::testing::Test {
                                      package.empty() ? nullptr : &streamed, *out);
   }
 
-  fs::path dir_;
 };
 
 TEST_F(StptoolSetupTest, CommandsReadThePackageInsideASetup) {
