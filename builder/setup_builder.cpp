@@ -17,6 +17,7 @@
 #include "crypt/cipher.h"
 #include "package/package_format.h"
 #include "package/verify.h"
+#include "platform/little_endian.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/host.h"
@@ -337,14 +338,9 @@ Text RequiredSpaceText(std::int64_t bytes) {
 }
 
 std::vector<std::uint8_t> InstalledFilesResource(const std::vector<Text>& paths) {
-  std::vector<std::uint8_t> out;
-  for (const Text& p : paths) {
-    for (char16_t c : p + u"\r\n") {
-      out.push_back(static_cast<std::uint8_t>(c));
-      out.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-  }
-  return out;
+  Text lines;
+  for (const Text& p : paths) lines += p + u"\r\n";
+  return platform::Utf16LeBytes(lines);
 }
 
 BuildResult BuildSetup(const BuildOptions& options) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -33,6 +34,14 @@ inline void WriteLe32(std::uint8_t* p, std::uint32_t v) {
 inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.resize(out.size() + 4);
   WriteLe32(out.data() + out.size() - 4, v);
+}
+
+// Text as UTF-16LE bytes, the form registry values and text resources hold it in.
+inline std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view text) {
+  std::vector<std::uint8_t> out;
+  out.reserve(text.size() * 2);
+  for (char16_t c : text) AppendLe16(out, c);
+  return out;
 }
 
 }  // namespace platform

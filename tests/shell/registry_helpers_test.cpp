@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/little_endian.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "shell/registry.h"
@@ -16,14 +17,7 @@ using platform::CurrentOs;
 using platform::Handle;
 using platform::kHkeyCurrentUser;
 
-Bytes Utf16Bytes(std::u16string_view text) {
-  Bytes out;
-  for (char16_t c : text) {
-    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return out;
-}
+Bytes Utf16Bytes(std::u16string_view text) { return platform::Utf16LeBytes(text); }
 
 // Stores a value with raw data, as another program might have left it.
 void SetRaw(const Text& key_path, const Text& name, std::uint32_t type, const Bytes& data) {

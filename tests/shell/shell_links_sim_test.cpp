@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/little_endian.h"
 #include "platform/errors.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
@@ -24,14 +25,7 @@ const Text kAppData = u"C:\\Users\\me\\AppData";
 const Text kQuickLaunch = kAppData + u"\\Microsoft\\Internet Explorer\\Quick Launch";
 const Text kCommonDesktop = u"C:\\Users\\Public\\Desktop";
 
-platform::Bytes Sz(const Text& text) {
-  platform::Bytes out;
-  for (char16_t c : text + u'\0') {
-    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return out;
-}
+platform::Bytes Sz(const Text& text) { return platform::Utf16LeBytes(text + u'\0'); }
 
 class ShellLinksSimTest : public ::testing::Test {
  protected:

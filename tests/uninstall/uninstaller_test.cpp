@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/little_endian.h"
 #include "platform/fs_util.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
@@ -37,14 +38,7 @@ constexpr char16_t kShellFolders[] =
 constexpr char16_t kEntryEn[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
 constexpr char16_t kEntryCn[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\演示";
 
-platform::Bytes Utf16Le(const Text& text) {
-  platform::Bytes bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return bytes;
-}
+platform::Bytes Utf16Le(const Text& text) { return platform::Utf16LeBytes(text); }
 
 platform::Bytes Sz(const Text& text) { return Utf16Le(text + u'\0'); }
 

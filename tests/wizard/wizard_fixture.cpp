@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "package/package_format.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "params/product_params.h"
 
@@ -59,14 +60,7 @@ WizardTest::WizardTest() : root_(NewRoot()) {
 
   const Text shell_folders =
       u"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  auto sz = [](const Text& t) {
-    platform::Bytes b;
-    for (char16_t c : t + u'\0') {
-      b.push_back(static_cast<std::uint8_t>(c));
-      b.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return b;
-  };
+  auto sz = [](const Text& t) { return platform::Utf16LeBytes(t + u'\0'); };
   os_.SetRegistryValue(platform::kHkeyCurrentUser, shell_folders, u"Desktop", platform::kRegSz,
                        sz(kDesktop));
   os_.SetRegistryValue(platform::kHkeyCurrentUser, shell_folders, u"AppData", platform::kRegSz,
