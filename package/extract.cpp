@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/data_table.h"
+#include "package/deflate_check.h"
 #include "package/package_format.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
@@ -193,12 +194,14 @@ struct DecompressorFree {
 class WholeMemberDecoder {
  public:
   // Writes the member to out and returns true when libdeflate decodes it into at most `size`
-  // bytes: the stream ended and its Adler-32 matched, so zlib's streaming inflate would write the
-  // same bytes (bytes after the stream are ignored by both). Returns false, having written
+  // bytes: the stream ended, its Adler-32 matched and it keeps to zlib's rules (KeepsToZlibRules),
+  // so zlib's streaming inflate would write the same bytes (bytes after the stream are ignored
+  // by both). Returns false, having written
   // nothing, when the member must go through zlib instead: too large for the buffers, a stream
   // that runs past `size` bytes (zlib writes the first `size` bytes and stops without an error),
   // a stream cut short (zlib writes what it decoded, then zeros) or bad data or checksum (zlib
-  // decides how much of it counts before the error).
+  // decides how much of it counts before the error, as it does for a construct that only
+  // libdeflate accepts).
   bool TryCopy(platform::File& package, std::int64_t start, std::int32_t compressed,
                std::int32_t size, platform::File& out, const Text& out_path,
                const Buffers& buffers) {
@@ -224,6 +227,9 @@ class WholeMemberDecoder {
         libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
                                       size, nullptr, &produced);
     if (rc != LIBDEFLATE_SUCCESS) return false;
+    // libdeflate accepts a few constructs that zlib's inflate rejects (symbols and code shapes
+    // outside the format); such a member fails with zlib, so zlib must answer for it.
+    if (!KeepsToZlibRules({in_.get(), static_cast<size_t>(compressed)})) return false;
     // A stream that ends early is padded with zeros, as the streaming path does.
     std::memset(out_.get() + produced, 0, size - produced);
     for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {

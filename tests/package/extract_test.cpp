@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
+#include "tests/package/deflate_craft.h"
 #include "tests/package/package_fixture.h"
 
 namespace pkgtest {
@@ -579,6 +580,33 @@ TEST_F(DecoderAgreementTest, DamagedMembersWriteTheSameBytes) {
   // The table reaches both outcomes.
   EXPECT_GT(errors, 10);
   EXPECT_GT(written, 10);
+}
+
+// Hand-made streams with the constructs libdeflate accepts and zlib's inflate rejects (and
+// controls both accept): the whole-member decoder must leave each to zlib, so that the member
+// fails as it does on the streaming path instead of being written.
+TEST_F(DecoderAgreementTest, CraftedStreamsWriteTheSameBytes) {
+  const std::string after = Deflate("the next member");
+  const Text after_row = Row(u"", u"after.txt", after, 15);
+  int errors = 0;
+  for (const CraftedStream& crafted : CraftedStreams()) {
+    const size_t produced = LibdeflateDecode(crafted.stream, 1 << 20).output.size();
+    // The size cell the fast path would answer with libdeflate's bytes, and a larger one.
+    for (size_t size : {produced, produced + 7}) {
+      SCOPED_TRACE(crafted.what + ", size cell " + std::to_string(size));
+      const std::string& m = crafted.stream;
+      const Text manifest = Row(u"", u"crafted.bin", m, size) + u"|" + after_row;
+      const Outcome whole = Run(MemberDecoder::kWholeMember, m + after, manifest);
+      const Outcome streaming = Run(MemberDecoder::kStreaming, m + after, manifest);
+      EXPECT_EQ(whole.error, streaming.error);
+      EXPECT_TRUE(whole.tree == streaming.tree);
+      if (crafted.verdict == Verdict::kOnlyLibdeflateAccepts && size > 0) {
+        EXPECT_FALSE(whole.error.empty());
+        ++errors;
+      }
+    }
+  }
+  EXPECT_GE(errors, 20);
 }
 
 }  // namespace
