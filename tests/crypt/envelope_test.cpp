@@ -7,7 +7,10 @@
 #include <cryptopp/sha.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "crypt/base64.h"
 #include "crypt/envelope.h"
@@ -79,6 +82,25 @@ TEST_F(EnvelopeTest, FixedOptionsGiveTheSameEnvelopeEveryTime) {
       [&] { EnvelopeOptions o = opts; o.cipher_base = u'\xFFFF'; EncryptEnvelope(kManifest, 5, 3, u"", o); },
   };
   for (const auto& call : bad) EXPECT_THROW(call(), platform::Exception);
+}
+
+// The random choices come from one generator per thread, seeded once: every envelope still gets
+// its own printable salt and bases, in this thread and in another one.
+TEST_F(EnvelopeTest, RandomChoicesDifferBetweenEnvelopesAndThreads) {
+  auto headers = [] {
+    std::vector<Text> made;
+    for (int i = 0; i < 20; ++i) made.push_back(EncryptEnvelope(kManifest, 6, 1, u"").substr(0, 10));
+    return made;
+  };
+  std::vector<Text> all = headers();
+  std::vector<Text> other;
+  std::thread([&] { other = headers(); }).join();
+  all.insert(all.end(), other.begin(), other.end());
+  for (const Text& header : all) {
+    for (char16_t c : header) EXPECT_TRUE(c >= 0x21 && c <= 0x7E) << static_cast<int>(c);
+  }
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::unique(all.begin(), all.end()), all.end()) << "a header came twice";
 }
 
 // The minimal envelopes, checked against an independent SHA-1, RC4 and AES.
