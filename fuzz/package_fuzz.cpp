@@ -1,6 +1,6 @@
 // Fuzz target: ExtractPackage on arbitrary package bytes, over a simulated Windows whose drive C:
-// is kept in memory and mapped afresh for every input, so an input costs no host file-system
-// calls.
+// is kept in memory and mapped afresh for every input (a copy of a prepared image), so an input
+// costs no host file-system calls.
 //
 // The first input byte picks the mode:
 // - even: the rest is the package file as it is (exercises the tail, the length field and what
@@ -44,13 +44,20 @@ void Require(bool ok) {
 }
 
 // A fresh drive C: with the system folder (holding one file, so that a system row can find its
-// file already there), a current directory and the package.
+// file already there), a current directory and the package. The folders and that file are built
+// once and mapped as a copy for every input.
 void MakeDrive(platform::SimWindows& os, const std::string& package) {
-  os.MapMemoryDrive(u'C', kMaxOutput + static_cast<std::int64_t>(package.size()));
-  for (const char16_t* folder : {u"C:\\Windows", u"C:\\Windows\\system32", u"C:\\cwd"}) {
-    Require(os.CreateDirectory(folder));
-  }
-  Require(os.CreateFileForWrite(u"C:\\Windows\\system32\\exists.dll") != nullptr);
+  static const platform::SimWindows::MemoryDriveImage image = [&os] {
+    os.MapMemoryDrive(u'C');
+    for (const char16_t* folder : {u"C:\\Windows", u"C:\\Windows\\system32", u"C:\\cwd"}) {
+      Require(os.CreateDirectory(folder));
+    }
+    Require(os.CreateFileForWrite(u"C:\\Windows\\system32\\exists.dll") != nullptr);
+    platform::SimWindows::MemoryDriveImage saved = os.SaveMemoryDrive(u'C');
+    os.UnmapDrive(u'C');
+    return saved;
+  }();
+  Require(os.MapMemoryDrive(u'C', image, kMaxOutput + static_cast<std::int64_t>(package.size())));
   auto file = os.CreateFileForWrite(u"C:\\Setup.stp");
   Require(file != nullptr &&
           file->Write(package.data(), static_cast<std::uint32_t>(package.size())));

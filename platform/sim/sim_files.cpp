@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -189,6 +190,24 @@ void SimWindows::MapMemoryDrive(char16_t letter, std::int64_t capacity, std::uin
       Drive{{}, type, -1, -1, std::make_shared<sim_detail::MemoryVolume>(capacity)};
 }
 
+SimWindows::MemoryDriveImage SimWindows::SaveMemoryDrive(char16_t letter) const {
+  MemoryDriveImage image;
+  auto drive = drives_.find(AsciiUpper(letter));
+  if (drive != drives_.end() && drive->second.memory) {
+    image.volume_ = drive->second.memory->Copy(drive->second.memory->Capacity());
+  }
+  return image;
+}
+
+bool SimWindows::MapMemoryDrive(char16_t letter, const MemoryDriveImage& image,
+                                std::int64_t capacity, std::uint32_t type) {
+  if (!image) return false;
+  std::shared_ptr<sim_detail::MemoryVolume> volume = image.volume_->Copy(capacity);
+  if (!volume) return false;
+  drives_[AsciiUpper(letter)] = Drive{{}, type, -1, -1, std::move(volume)};
+  return true;
+}
+
 void SimWindows::UnmapDrive(char16_t letter) { drives_.erase(AsciiUpper(letter)); }
 
 void SimWindows::SetCurrentDirectory(Text dir) { current_dir_ = std::move(dir); }
@@ -236,6 +255,7 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in, siz
   }
 
   std::vector<Text> parts;
+  parts.reserve(static_cast<size_t>(std::count(path.begin(), path.end(), u'\\')));
   TextView rest = TextView(path).substr(2);
   while (!rest.empty()) {
     auto sep = rest.find(u'\\');

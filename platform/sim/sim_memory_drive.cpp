@@ -75,10 +75,41 @@ class MemoryVolume::MemoryFile : public File {
   std::int64_t position_ = 0;
 };
 
+bool MemoryVolume::FoldedLess::operator()(TextView a, TextView b) const {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t x = AsciiUpper(a[i]);
+    const char16_t y = AsciiUpper(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+std::shared_ptr<MemoryVolume> MemoryVolume::Copy(std::int64_t capacity) const {
+  if (used_ > capacity) return nullptr;
+  auto copy = std::make_shared<MemoryVolume>(capacity);
+  copy->used_ = used_;
+  CopyChildren(root_, &copy->root_);
+  return copy;
+}
+
+void MemoryVolume::CopyChildren(const Node& from, Node* to) {
+  for (const auto& [key, child] : from.children) {
+    auto node = std::make_unique<Node>();
+    node->name = child->name;
+    if (child->content) {
+      node->content = std::make_shared<Content>();
+      node->content->bytes = child->content->bytes;
+    }
+    CopyChildren(*child, node.get());
+    to->children.emplace_hint(to->children.end(), key, std::move(node));
+  }
+}
+
 const MemoryVolume::Node* MemoryVolume::Parent(const std::vector<Text>& parts) const {
   const Node* node = &root_;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    auto it = node->children.find(AsciiUpper(parts[i]));
+    auto it = node->children.find(parts[i]);
     if (it == node->children.end() || it->second->content) return nullptr;
     node = it->second.get();
   }
@@ -93,7 +124,7 @@ MemoryVolume::Node* MemoryVolume::Find(const std::vector<Text>& parts) {
   if (parts.empty()) return &root_;
   Node* parent = Parent(parts);
   if (parent == nullptr) return nullptr;
-  auto it = parent->children.find(AsciiUpper(parts.back()));
+  auto it = parent->children.find(parts.back());
   return it == parent->children.end() ? nullptr : it->second.get();
 }
 
@@ -113,7 +144,7 @@ std::uint32_t MemoryVolume::Attributes(const std::vector<Text>& parts,
   if (!parts.empty()) {
     const Node* parent = Parent(parts);
     if (parent == nullptr) return kErrorPathNotFound;
-    auto it = parent->children.find(AsciiUpper(parts.back()));
+    auto it = parent->children.find(parts.back());
     if (it == parent->children.end()) return kErrorFileNotFound;
     node = it->second.get();
   }
@@ -127,7 +158,7 @@ std::uint32_t MemoryVolume::CreateFolder(const std::vector<Text>& parts) {
   if (parent == nullptr) return kErrorPathNotFound;
   auto folder = std::make_unique<Node>();
   folder->name = parts.back();
-  parent->children.emplace(AsciiUpper(parts.back()), std::move(folder));
+  parent->children.emplace(parts.back(), std::move(folder));
   return kErrorSuccess;
 }
 
@@ -137,7 +168,7 @@ std::uint32_t MemoryVolume::RemoveFolder(const std::vector<Text>& parts) {
   if (node->content) return kErrorDirectory;
   if (parts.empty()) return kErrorAccessDenied;
   if (!node->children.empty()) return kErrorDirNotEmpty;
-  Parent(parts)->children.erase(AsciiUpper(parts.back()));
+  Parent(parts)->children.erase(parts.back());
   return kErrorSuccess;
 }
 
@@ -156,7 +187,7 @@ std::uint32_t MemoryVolume::DeleteFile(const std::vector<Text>& parts) {
   // Windows refuses to delete a file that is still open (opened without delete sharing).
   if (node->content->open != 0) return kErrorSharingViolation;
   Charge(-static_cast<std::int64_t>(node->content->bytes.size()));
-  Parent(parts)->children.erase(AsciiUpper(parts.back()));
+  Parent(parts)->children.erase(parts.back());
   return kErrorSuccess;
 }
 
@@ -181,7 +212,7 @@ std::uint32_t MemoryVolume::CreateForWrite(const std::vector<Text>& parts,
     auto entry = std::make_unique<Node>();
     entry->name = parts.back();
     entry->content = std::make_shared<Content>();
-    node = parent->children.emplace(AsciiUpper(parts.back()), std::move(entry)).first->second.get();
+    node = parent->children.emplace(parts.back(), std::move(entry)).first->second.get();
   } else {
     // An existing file is emptied, also under handles still open on it.
     Charge(-static_cast<std::int64_t>(node->content->bytes.size()));

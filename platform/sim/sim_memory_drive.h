@@ -24,6 +24,10 @@ class MemoryVolume : public std::enable_shared_from_this<MemoryVolume> {
  public:
   explicit MemoryVolume(std::int64_t capacity) : capacity_(capacity) {}
 
+  // A copy of the folders and files (contents copied, no file open) with another capacity; null
+  // when the files alone need more than that.
+  std::shared_ptr<MemoryVolume> Copy(std::int64_t capacity) const;
+
   std::int64_t Capacity() const { return capacity_; }
   std::int64_t FreeBytes() const { return capacity_ - used_; }
 
@@ -45,11 +49,19 @@ class MemoryVolume : public std::enable_shared_from_this<MemoryVolume> {
     Bytes bytes;
     int open = 0;  // File objects on it
   };
+  // Orders names as their ASCII upper-case forms do, so that looking a name up in any letter
+  // case makes no folded copy of it.
+  struct FoldedLess {
+    using is_transparent = void;
+    bool operator()(TextView a, TextView b) const;
+  };
   struct Node {
     Text name;
     std::shared_ptr<Content> content;  // null for a folder
-    std::map<Text, std::unique_ptr<Node>> children;  // by upper-case name
+    std::map<Text, std::unique_ptr<Node>, FoldedLess> children;  // by name, any letter case
   };
+
+  static void CopyChildren(const Node& from, Node* to);
 
   // The folder that holds the last component, or null when a component before it is missing or
   // is a file.

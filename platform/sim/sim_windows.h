@@ -82,6 +82,23 @@ class SimWindows : public Os {
   // Mapping the letter again gives an empty drive; files still open keep their contents.
   void MapMemoryDrive(char16_t letter, std::int64_t capacity = std::int64_t{1} << 30,
                       std::uint32_t type = kDriveFixed);
+  // The folders and files of a memory drive as they are now, kept apart from the drive: mapping
+  // the image (MapMemoryDrive below) gives each test case the same prepared drive, a copy of it,
+  // without building it through the file calls again. Empty when the letter names no memory drive.
+  class MemoryDriveImage {
+   public:
+    explicit operator bool() const { return volume_ != nullptr; }
+
+   private:
+    friend class SimWindows;
+    std::shared_ptr<const sim_detail::MemoryVolume> volume_;
+  };
+  MemoryDriveImage SaveMemoryDrive(char16_t letter) const;
+  // Maps a drive letter to a memory drive holding a copy of the image's folders and files, with
+  // room for capacity bytes of file data in all (the copied files count). False, and nothing
+  // mapped, when the image is empty or its files alone exceed capacity.
+  bool MapMemoryDrive(char16_t letter, const MemoryDriveImage& image, std::int64_t capacity,
+                      std::uint32_t type = kDriveFixed);
   void UnmapDrive(char16_t letter);
   void SetCurrentDirectory(Text dir);  // a Windows path, for relative paths
   void SetCodePage(std::uint32_t code_page);

@@ -345,6 +345,45 @@ TEST(MemoryDriveTest, OpenFilesOutliveTheDriveAndRemappingEmptiesIt) {
   EXPECT_EQ(os.GetLastError(), kErrorFileNotFound);
 }
 
+// A saved image maps as a copy: what a test case changes stays out of the image and out of the
+// next copy; names keep their letter case and the copied files count against the capacity.
+TEST(MemoryDriveTest, ImagesMapAsIndependentCopies) {
+  SimWindows os;
+  os.MapMemoryDrive(u'R', 100);
+  ASSERT_TRUE(os.CreateDirectory(u"R:\\Windows"));
+  ASSERT_TRUE(os.CreateDirectory(u"R:\\Windows\\System32"));
+  ASSERT_TRUE(os.CreateFileForWrite(u"R:\\Windows\\System32\\Kept.dll")->Write("0123456789", 10));
+  const SimWindows::MemoryDriveImage image = os.SaveMemoryDrive(u'r');
+  ASSERT_TRUE(image);
+  EXPECT_FALSE(os.SaveMemoryDrive(u'Q'));
+  os.UnmapDrive(u'R');
+
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(os.MapMemoryDrive(u'C', image, 15));
+    std::vector<Text> names;
+    ASSERT_TRUE(os.ListDirectory(u"c:\\windows\\system32", &names));
+    EXPECT_EQ(names, std::vector<Text>{u"Kept.dll"});
+    std::int64_t free_bytes = 0;
+    ASSERT_TRUE(os.GetDiskFreeSpaceEx(u"C:\\", &free_bytes, nullptr));
+    EXPECT_EQ(free_bytes, 5);
+    // Changes to the copy: a file added up to the capacity, one emptied, a folder removed.
+    ASSERT_TRUE(os.CreateFileForWrite(u"C:\\new.txt")->Write("12345", 5));
+    EXPECT_FALSE(os.CreateFileForWrite(u"C:\\more.txt")->Write("1", 1));
+    ASSERT_NE(os.CreateFileForWrite(u"C:\\Windows\\System32\\KEPT.DLL"), nullptr);
+    EXPECT_TRUE(os.DeleteFile(u"C:\\Windows\\System32\\Kept.dll"));
+    EXPECT_TRUE(os.RemoveDirectory(u"C:\\Windows\\System32"));
+    os.UnmapDrive(u'C');
+  }
+  ASSERT_TRUE(os.MapMemoryDrive(u'C', image, 15));
+  auto kept = os.OpenFileForRead(u"C:\\Windows\\System32\\kept.dll");
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->Size(), 10);
+  EXPECT_FALSE(os.FileExists(u"C:\\new.txt"));
+  // No room for the image's own files: nothing is mapped.
+  EXPECT_FALSE(os.MapMemoryDrive(u'D', image, 9));
+  EXPECT_FALSE(os.DirectoryExists(u"D:\\Windows"));
+}
+
 TEST(HostOsTest, HostPathsMapToDriveZ) {
   EXPECT_EQ(HostPathToOsPath("/"), u"Z:\\");
   EXPECT_EQ(HostPathToOsPath("/tmp/a b"), u"Z:\\tmp\\a b");
