@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace package {
 
@@ -62,10 +63,9 @@ struct SymbolEntries {
   }
 };
 
-const SymbolEntries& Symbols() {
-  static const SymbolEntries symbols;
-  return symbols;
-}
+// Built at start-up, before any thread checks a stream.
+const SymbolEntries kSymbols;
+const SymbolEntries& Symbols() { return kSymbols; }
 
 // How zlib's inflate treats a code that does not fill its code space.
 enum class Incomplete {
@@ -178,6 +178,7 @@ class BitReader {
     return pos_ <= size_ + 8;
   }
   std::uint64_t Peek() const { return buf_; }
+  unsigned Count() const { return count_; }
   void Drop(unsigned bits) {
     buf_ >>= bits;
     count_ -= bits;
@@ -226,16 +227,38 @@ bool WalkSymbols(BitReader& in, const std::uint32_t* lit_len, int lit_len_root,
                  const std::uint32_t* dist, int dist_root) {
   const std::uint64_t lit_len_mask = (std::uint64_t{1} << lit_len_root) - 1;
   const std::uint64_t dist_mask = (std::uint64_t{1} << dist_root) - 1;
+  // Kinds other than literals and lengths (end of block, invalid, link) have one of these set.
+  constexpr std::uint32_t kUncommon = (kEndOfBlock | kInvalid | kLink) << 8 & ~(kLength << 8);
+  static_assert((kUncommon & (kLength << 8)) == 0 && (kEndOfBlock << 8 & kUncommon) != 0 &&
+                (kLink << 8 & kUncommon) != 0 && (kInvalid << 8 & kUncommon) != 0);
+  // The literal/length entry of the next symbol is looked up before the buffer is refilled, from
+  // the bits it still holds, so that the lookup and the refill overlap; it is looked up again
+  // after the refill when fewer bits than the root table's index were left.
+  if (!in.Refill()) return false;
+  std::uint32_t entry = lit_len[in.Peek() & lit_len_mask];
   for (;;) {
+    const bool stale = in.Count() < static_cast<unsigned>(lit_len_root);
     // 56 bits hold the longest literal/length codeword with its extra bits (20) and the longest
     // distance codeword with its own (28).
     if (!in.Refill()) return false;
-    std::uint32_t entry = Decode(in, lit_len, lit_len_mask);
-    const Kind kind = KindOf(entry);
-    if (kind == kLiteral) continue;
-    if (kind != kLength) return kind == kEndOfBlock;
-    entry = Decode(in, dist, dist_mask);
-    if (KindOf(entry) != kLength) return false;
+    const std::uint64_t bits = in.Peek();
+    if (stale) entry = lit_len[bits & lit_len_mask];
+    // The common case without a branch that depends on the data: the distance entry is looked
+    // up after every symbol and counts only after a length.
+    const std::uint32_t used = entry & 0xFF;
+    const std::uint32_t dist_entry = dist[(bits >> used) & dist_mask];
+    const std::uint32_t after_length = 0u - ((entry >> 8) & kLength);
+    if (((entry | (dist_entry & after_length)) & kUncommon) == 0) {
+      in.Drop(used + ((dist_entry & 0xFF) & after_length));
+      entry = lit_len[in.Peek() & lit_len_mask];
+      continue;
+    }
+    // Subtables, the end of the block and invalid codewords.
+    const std::uint32_t first = Decode(in, lit_len, lit_len_mask);
+    const Kind kind = KindOf(first);
+    if (kind == kLength && KindOf(Decode(in, dist, dist_mask)) != kLength) return false;
+    if (kind != kLiteral && kind != kLength) return kind == kEndOfBlock;
+    entry = lit_len[in.Peek() & lit_len_mask];
   }
 }
 
@@ -325,14 +348,12 @@ struct FixedTables {
   }
 };
 
-const FixedTables& Fixed() {
-  static const FixedTables tables;
-  return tables;
-}
+const FixedTables kFixed;
+const FixedTables& Fixed() { return kFixed; }
 
 }  // namespace
 
-bool KeepsToZlibRules(std::span<const std::uint8_t> stream) {
+bool KeepsToZlibRules(std::span<const std::uint8_t> stream) noexcept {
   // The header: deflate with a window of at most 32 KiB, no preset dictionary, check bits right.
   if (stream.size() < 2) return false;
   const std::uint32_t cmf = stream[0];
@@ -357,7 +378,13 @@ bool KeepsToZlibRules(std::span<const std::uint8_t> stream) {
     } else if (type == 1) {
       if (!WalkSymbols(in, Fixed().lit_len, 9, Fixed().dist, 5)) return false;
     } else if (type == 2) {
-      if (!tables) tables = std::make_unique_for_overwrite<Tables>();
+      if (!tables) {
+        try {
+          tables = std::make_unique_for_overwrite<Tables>();
+        } catch (const std::bad_alloc&) {
+          return false;
+        }
+      }
       if (!ReadDynamicHeader(in, *tables)) return false;
       if (!WalkSymbols(in, tables->lit_len, kLitLenRootBits, tables->dist, kDistRootBits)) {
         return false;

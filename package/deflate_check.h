@@ -20,8 +20,9 @@ namespace package {
 // end-of-block code. Distances reaching before the start of the output and the checksum are not
 // checked here: every decoder rejects those alike.
 //
-// Reads `stream` only; costs one table-driven symbol lookup per literal or match and skips
-// stored blocks.
-bool KeepsToZlibRules(std::span<const std::uint8_t> stream);
+// Reads `stream` only (several threads may check one stream at once); costs a table lookup or
+// two per literal or match, and skips stored blocks. Also false when it cannot get the 57 KB of
+// tables that dynamic blocks need.
+bool KeepsToZlibRules(std::span<const std::uint8_t> stream) noexcept;
 
 }  // namespace package

@@ -9,10 +9,12 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "package/data_table.h"
 #include "package/deflate_check.h"
+#include "package/side_task.h"
 #include "package/package_format.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
@@ -223,13 +225,8 @@ class WholeMemberDecoder {
       buffers.BetweenPieces();
     }
     size_t produced = 0;
-    const libdeflate_result rc =
-        libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
-                                      size, nullptr, &produced);
+    const libdeflate_result rc = DecodeChecked(compressed, size, &produced);
     if (rc != LIBDEFLATE_SUCCESS) return false;
-    // libdeflate accepts a few constructs that zlib's inflate rejects (symbols and code shapes
-    // outside the format); such a member fails with zlib, so zlib must answer for it.
-    if (!KeepsToZlibRules({in_.get(), static_cast<size_t>(compressed)})) return false;
     // A stream that ends early is padded with zeros, as the streaming path does.
     std::memset(out_.get() + produced, 0, size - produced);
     for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
@@ -240,6 +237,32 @@ class WholeMemberDecoder {
   }
 
  private:
+  // Members from this compressed size on have their stream checked on a thread of its own while
+  // libdeflate decodes them: the two take about as long, and the thread costs far less.
+  static constexpr std::int32_t kCheckBesideFrom = 256 * 1024;
+
+  // libdeflate's decode of the member in in_ into out_, reported as LIBDEFLATE_BAD_DATA when the
+  // stream does not keep to zlib's rules: libdeflate accepts a few constructs (symbols and code
+  // shapes outside the format) that zlib's inflate rejects, and such a member fails with zlib,
+  // so zlib must answer for it.
+  libdeflate_result DecodeChecked(std::int32_t compressed, std::int32_t size, size_t* produced) {
+    const std::span<const std::uint8_t> stream(in_.get(), static_cast<size_t>(compressed));
+    bool keeps = false;
+    const auto check = [&keeps, stream] { keeps = KeepsToZlibRules(stream); };
+    libdeflate_result rc;
+    if (compressed >= kCheckBesideFrom) {
+      SideTask beside(check);
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
+                                         size, nullptr, produced);
+      beside.Join();
+    } else {
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
+                                         size, nullptr, produced);
+      if (rc == LIBDEFLATE_SUCCESS) check();
+    }
+    return rc == LIBDEFLATE_SUCCESS && !keeps ? LIBDEFLATE_BAD_DATA : rc;
+  }
+
   static void Reserve(std::unique_ptr<std::uint8_t[]>& buffer, std::uint32_t& capacity,
                       std::uint32_t need) {
     if (need <= capacity) return;

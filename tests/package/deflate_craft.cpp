@@ -28,6 +28,12 @@ DeflateBits& DeflateBits::AlignToByte() {
   return *this;
 }
 
+DeflateBits& DeflateBits::AppendBytes(const std::string& bytes) {
+  used_ = 0;
+  bytes_ += bytes;
+  return *this;
+}
+
 Code::Code(std::vector<int> code_lengths) : lengths(std::move(code_lengths)) {
   int counts[16] = {};
   for (int len : lengths) ++counts[len];
@@ -374,6 +380,16 @@ std::vector<CraftedStream> CraftedStreams() {
         }, nullptr), kBothRefuse);
   }
   return streams;
+}
+
+std::string AfterStoredBlocks(const std::string& stream, const std::string& data) {
+  DeflateBits out;
+  for (size_t at = 0; at < data.size(); at += 65535) {
+    const std::string piece = data.substr(at, 65535);
+    const auto len = static_cast<std::uint32_t>(piece.size());
+    out.Put(0, 1).Put(0, 2).AlignToByte().Put(len, 16).Put(~len & 0xFFFF, 16).AppendBytes(piece);
+  }
+  return ZlibAroundDeflate(out.Bytes() + stream.substr(2, stream.size() - 6));
 }
 
 Decoded LibdeflateDecode(const std::string& stream, size_t room) {

@@ -17,6 +17,8 @@ class DeflateBits {
   // A Huffman codeword: its top bit first.
   DeflateBits& Codeword(std::uint32_t code, int bits);
   DeflateBits& AlignToByte();
+  // Whole bytes, after AlignToByte.
+  DeflateBits& AppendBytes(const std::string& bytes);
   // The bytes so far, a partial last byte padded with zero bits.
   std::string Bytes() const { return bytes_; }
 
@@ -71,6 +73,10 @@ struct CraftedStream {
 // rejects, near misses that both refuse, and controls that both accept (fixed and dynamic
 // blocks, repeats across the two codes' lengths, one-codeword and empty codes used correctly).
 std::vector<CraftedStream> CraftedStreams();
+
+// The zlib stream with non-final stored blocks holding `data` before its first block (and the
+// checksum made anew the same way).
+std::string AfterStoredBlocks(const std::string& stream, const std::string& data);
 
 // What a decoder made of a zlib stream: its output, or that it refused the stream.
 struct Decoded {
