@@ -68,9 +68,13 @@ SimWindows::CodePage::CodePage(std::uint32_t code_page) {
 SimWindows::CodePage::~CodePage() = default;
 
 std::string SimWindows::CodePage::ToAnsi(TextView text) {
-  std::string out;
+  // ASCII is the same in every ANSI code page: an ASCII prefix is copied unit for byte.
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  std::string out(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(ascii));
+  if (ascii == text.size()) return out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = ascii; i < text.size(); ++i) {
     char16_t c = text[i];
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
@@ -107,9 +111,12 @@ std::string SimWindows::CodePage::ToAnsi(TextView text) {
 }
 
 Text SimWindows::CodePage::ToWide(std::string_view bytes) {
-  Text out;
+  size_t ascii = 0;
+  while (ascii < bytes.size() && static_cast<std::uint8_t>(bytes[ascii]) < 0x80) ++ascii;
+  Text out(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(ascii));
+  if (ascii == bytes.size()) return out;
   out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
+  for (size_t i = ascii; i < bytes.size(); ++i) {
     auto b = static_cast<std::uint8_t>(bytes[i]);
     if (b < 0x80) {
       out.push_back(b);
