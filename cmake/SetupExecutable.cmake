@@ -36,7 +36,7 @@ function(_stp_setup_stub)
   file(GENERATE OUTPUT ${rc} CONTENT "1 24 \"${_stp_setup_default_manifest}\"\n")
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${_stp_setup_default_manifest})
   add_executable(setup_stub WIN32 ${rc})
-  target_link_libraries(setup_stub PRIVATE stp_setup_program)
+  target_link_libraries(setup_stub PRIVATE stp_setup_program stp_string_instantiations)
   # Sections aligned to pages in the file as in memory, so the loader can map the image, package
   # included, instead of copying it into private memory (Wine copies an image whose file
   # alignment is smaller than a page: 200 MB of package became 200 MB of memory).
