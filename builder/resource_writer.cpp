@@ -164,7 +164,12 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   Section rsrc;
   rsrc.name = ".rsrc";
   rsrc.virtual_address = static_cast<std::uint32_t>(AlignUp(va_end, h.section_alignment));
-  rsrc.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, h.file_alignment));
+  // The section starts on a page of the file as well, even in an image whose file alignment is
+  // smaller: Wine maps a section from the file only when its file offset falls on a page as its
+  // address does, and otherwise reads all of it, package included, into private memory.
+  const std::int64_t rsrc_file_alignment =
+      h.section_alignment >= kPage ? std::max<std::int64_t>(h.file_alignment, kPage) : h.file_alignment;
+  rsrc.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, rsrc_file_alignment));
   rsrc.characteristics = kSectionRsrcCharacteristics;
 
   // --- the directory: tables, names, data entries, then the data

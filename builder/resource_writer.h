@@ -7,8 +7,9 @@
 // certificate data directories and the checksum are set to match; nothing follows the last
 // section (no overlay, no certificate), which is the layout Authenticode signing expects.
 //
-// One resource may be streamed: it is written last, page-aligned in the file, by a callback that
-// writes its bytes in pieces, so a package of any size never sits in memory.
+// One resource may be streamed: it is written last, on a page of the file and of the image (the
+// new section starts on a page of the file whatever the image's file alignment), by a callback
+// that writes its bytes in pieces, so a package of any size never sits in memory.
 #pragma once
 
 #include <cstdint>
