@@ -28,6 +28,19 @@ scripts/check-xp-imports "${products[@]}"
 for exe in "${products[@]}"; do
   printf '%10d bytes  %s\n' "$(stat -c %s "$exe")" "$exe"
 done
+# Size budget: every user downloads the setup program, so the generic setup program and a built
+# setup.exe less its package stay within 400 KB.
+budget=$((400 * 1024))
+stub_size=$(stat -c %s build/win/stubs/setup-stub.exe)
+demo=build/win/products/setup_demo/setup.exe
+package_size=$("$stptool" info "$demo" | awk -F'\t' '$1 == "STPFILE" && $2 == "SETUPPACKAGE" {print $4}')
+[ -n "$package_size" ] || { echo "stptool info finds no package in $demo" >&2; exit 1; }
+demo_size=$(($(stat -c %s "$demo") - package_size))
+echo "size budget $budget bytes: setup-stub.exe $stub_size, demo setup.exe without its package $demo_size"
+if ((stub_size > budget || demo_size > budget)); then
+  echo "the setup program has outgrown its size budget" >&2
+  exit 1
+fi
 
 echo "-- Windows test binaries (build/wintest)"
 cmake -S . -B build/wintest -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-posix.cmake \
