@@ -70,7 +70,7 @@ cmake -S bench/install -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-m
 cmake --build "$win" -j2 --target setup_bench wizard_driver install_probe stptool \
   >"$work/win-build.log"
 setup=$win/setup_bench/setup.exe
-# stptool build writes the package page-aligned into a page-aligned image, so the setup itself is
+# stptool build starts the package on a page of the file and of the image, so the setup itself is
 # the aligned one now; the run is kept for comparison with earlier results.
 setup_aligned=$setup
 # The same payload as a package of its own, for the extraction runs.
