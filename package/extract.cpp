@@ -20,6 +20,7 @@
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
+#include "platform/worker_thread.h"
 #include "shell/system_info.h"
 
 namespace package {
@@ -186,6 +187,64 @@ void StreamMember(platform::File& package, std::int64_t start, std::int32_t comp
   }
 }
 
+// Writes a member's decoded bytes on a second thread, so that the next member is read and
+// decoded while the system copies this one into its file. Only the writing moves: the caller
+// waits for it (Finish) before the next row does anything that can be seen, so files, errors and
+// progress come in the same order as when the bytes are written in place.
+class WriteBehind {
+ public:
+  explicit WriteBehind(const Buffers& buffers) : buffers_(buffers) {}
+  ~WriteBehind() { worker_.Finish(); }
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+
+  // Small members are written in place: handing them over would cost more than it saves.
+  bool Takes(std::int32_t size) const { return size >= kLeast; }
+
+  // Starts writing size bytes from data to out in pieces of kChunk. out and data must stay
+  // until Finish (or Wait) returns.
+  void Start(platform::File& out, const std::uint8_t* data, std::int32_t size) {
+    pieces_ = (size + kChunk - 1) / kChunk;
+    ok_ = true;
+    pending_ = true;
+    worker_.Start([this, &out, data, size](const platform::WorkerThread::Step& step) {
+      for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
+        // After a failure the remaining pieces are only counted off.
+        if (ok_) ok_ = out.Write(data + at, std::min<std::uint32_t>(kChunk, size - at));
+        step();
+      }
+    });
+  }
+
+  bool Pending() const { return pending_; }
+
+  // Waits for the write, giving the caller control after each piece, and throws EWriteError
+  // when it failed.
+  void Finish(const Text& out_path) {
+    if (!pending_) return;
+    for (std::uint32_t i = 0; i < pieces_; ++i) {
+      worker_.WaitStep();
+      buffers_.BetweenPieces();
+    }
+    Wait();
+    if (!ok_) throw EWriteError(u"Cannot write " + out_path);
+  }
+
+  // Waits for the write without looking at its outcome (an error is already on its way).
+  void Wait() {
+    worker_.Finish();
+    pending_ = false;
+  }
+
+ private:
+  static constexpr std::int32_t kLeast = 256 * 1024;
+  const Buffers& buffers_;
+  platform::WorkerThread worker_;
+  std::uint32_t pieces_ = 0;
+  bool ok_ = true;  // written by the worker, read after Finish
+  bool pending_ = false;
+};
+
 struct DecompressorFree {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
@@ -195,18 +254,65 @@ struct DecompressorFree {
 // Its buffers grow to the largest member seen, up to kWholeMemberLimit each, and are reused.
 class WholeMemberDecoder {
  public:
-  // Writes the member to out and returns true when libdeflate decodes it into at most `size`
-  // bytes: the stream ended, its Adler-32 matched and it keeps to zlib's rules (KeepsToZlibRules),
-  // so zlib's streaming inflate would write the same bytes (bytes after the stream are ignored
-  // by both). Returns false, having written
-  // nothing, when the member must go through zlib instead: too large for the buffers, a stream
-  // that runs past `size` bytes (zlib writes the first `size` bytes and stops without an error),
-  // a stream cut short (zlib writes what it decoded, then zeros) or bad data or checksum (zlib
-  // decides how much of it counts before the error, as it does for a construct that only
-  // libdeflate accepts).
+  // Writes the member to out and returns true when Decode answers for it; false, having written
+  // nothing, when the member must go through zlib instead. With a writer, the bytes are handed
+  // to it and may still be on their way to out when this returns.
   bool TryCopy(platform::File& package, std::int64_t start, std::int32_t compressed,
                std::int32_t size, platform::File& out, const Text& out_path,
-               const Buffers& buffers) {
+               const Buffers& buffers, WriteBehind* writer) {
+    const Member member{start, compressed, size};
+    if (!(prepared_ && *prepared_ == member)) {
+      prepared_.reset();
+      if (!Decode(package, member, buffers)) return false;
+    }
+    prepared_.reset();
+    if (writer && writer->Takes(size)) {
+      writer->Start(out, out_[current_].get(), size);
+      current_ ^= 1;  // the next member decodes into the other buffer meanwhile
+      return true;
+    }
+    const std::uint8_t* bytes = out_[current_].get();
+    for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
+      WriteAll(out, bytes + at, std::min<std::uint32_t>(kChunk, size - at), out_path);
+      buffers.BetweenPieces();
+    }
+    return true;
+  }
+
+  // Decodes the member that probably comes next while the writer writes the last one. Nothing
+  // of it is visible: a failure of any kind only means that TryCopy decodes it again when its
+  // row is reached (and raises what it raises then).
+  void Prepare(platform::File& package, std::int64_t package_size, std::int64_t start,
+               std::int32_t compressed, std::int32_t size, const Buffers& buffers) {
+    prepared_.reset();
+    if (size <= 0 || compressed <= 0 || start + compressed > package_size) return;
+    const Member member{start, compressed, size};
+    try {
+      if (Decode(package, member, buffers)) prepared_ = member;
+    } catch (const platform::Exception&) {
+    }
+  }
+
+ private:
+  struct Member {
+    std::int64_t start;
+    std::int32_t compressed;
+    std::int32_t size;
+    bool operator==(const Member&) const = default;
+  };
+
+  // Decodes the member into out_[current_] and returns true when libdeflate decodes it into at
+  // most `size` bytes: the stream ended, its Adler-32 matched and it keeps to zlib's rules
+  // (KeepsToZlibRules), so zlib's streaming inflate would write the same bytes (bytes after the
+  // stream are ignored by both); the rest of the `size` bytes are zeros. False when the member
+  // must go through zlib instead: too large for the buffers, a stream that runs past `size`
+  // bytes (zlib writes the first `size` bytes and stops without an error), a stream cut short
+  // (zlib writes what it decoded, then zeros) or bad data or checksum (zlib decides how much of
+  // it counts before the error, as it does for a construct that only libdeflate accepts).
+  // Throws EReadError when the package cannot be read.
+  bool Decode(platform::File& package, const Member& member, const Buffers& buffers) {
+    const std::int32_t compressed = member.compressed;
+    const std::int32_t size = member.size;
     if (compressed > kWholeMemberLimit || size > kWholeMemberLimit) return false;
     try {
       if (!decompressor_) {
@@ -214,50 +320,47 @@ class WholeMemberDecoder {
         if (!decompressor_) return false;
       }
       Reserve(in_, in_capacity_, static_cast<std::uint32_t>(compressed));
-      Reserve(out_, out_capacity_, static_cast<std::uint32_t>(size));
+      Reserve(out_[current_], out_capacity_[current_], static_cast<std::uint32_t>(size));
     } catch (const std::bad_alloc&) {
       return false;  // streaming needs far less memory
     }
-    SeekTo(package, start);
-    // Read and written in pieces, so that the caller gets control between them.
+    SeekTo(package, member.start);
+    // Read in pieces, so that the caller gets control between them.
     for (std::int32_t at = 0; at < compressed; at += static_cast<std::int32_t>(kChunk)) {
       ReadExact(package, in_.get() + at, std::min<std::uint32_t>(kChunk, compressed - at));
       buffers.BetweenPieces();
     }
+    std::uint8_t* const out = out_[current_].get();
     size_t produced = 0;
-    const libdeflate_result rc = DecodeChecked(compressed, size, &produced);
+    const libdeflate_result rc = DecodeChecked(compressed, out, size, &produced);
     if (rc != LIBDEFLATE_SUCCESS) return false;
     // A stream that ends early is padded with zeros, as the streaming path does.
-    std::memset(out_.get() + produced, 0, size - produced);
-    for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
-      WriteAll(out, out_.get() + at, std::min<std::uint32_t>(kChunk, size - at), out_path);
-      buffers.BetweenPieces();
-    }
+    std::memset(out + produced, 0, size - produced);
     return true;
   }
 
- private:
   // Members from this compressed size on have their stream checked on a thread of its own while
   // libdeflate decodes them: the two take about as long, and the thread costs far less.
   static constexpr std::int32_t kCheckBesideFrom = 256 * 1024;
 
-  // libdeflate's decode of the member in in_ into out_, reported as LIBDEFLATE_BAD_DATA when the
+  // libdeflate's decode of the member in in_ into out, reported as LIBDEFLATE_BAD_DATA when the
   // stream does not keep to zlib's rules: libdeflate accepts a few constructs (symbols and code
   // shapes outside the format) that zlib's inflate rejects, and such a member fails with zlib,
   // so zlib must answer for it.
-  libdeflate_result DecodeChecked(std::int32_t compressed, std::int32_t size, size_t* produced) {
+  libdeflate_result DecodeChecked(std::int32_t compressed, std::uint8_t* out, std::int32_t size,
+                                  size_t* produced) {
     const std::span<const std::uint8_t> stream(in_.get(), static_cast<size_t>(compressed));
     bool keeps = false;
     const auto check = [&keeps, stream] { keeps = KeepsToZlibRules(stream); };
     libdeflate_result rc;
     if (compressed >= kCheckBesideFrom) {
       SideTask beside(check);
-      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
-                                         size, nullptr, produced);
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
+                                         nullptr, produced);
       beside.Join();
     } else {
-      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out_.get(),
-                                         size, nullptr, produced);
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
+                                         nullptr, produced);
       if (rc == LIBDEFLATE_SUCCESS) check();
     }
     return rc == LIBDEFLATE_SUCCESS && !keeps ? LIBDEFLATE_BAD_DATA : rc;
@@ -274,9 +377,13 @@ class WholeMemberDecoder {
 
   std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor_;
   std::unique_ptr<std::uint8_t[]> in_;
-  std::unique_ptr<std::uint8_t[]> out_;
   std::uint32_t in_capacity_ = 0;
-  std::uint32_t out_capacity_ = 0;
+  // Two output buffers: the writer writes from one while the next member decodes into the
+  // other. The second is made only when a writer takes a member.
+  std::unique_ptr<std::uint8_t[]> out_[2];
+  std::uint32_t out_capacity_[2] = {0, 0};
+  int current_ = 0;
+  std::optional<Member> prepared_;  // decoded ahead into out_[current_]
 };
 
 // Inflates member bytes [start, start + compressed) of the package into out, writing exactly
@@ -284,19 +391,42 @@ class WholeMemberDecoder {
 // sooner. Throws EReadError when the package does not hold the whole member (before anything is
 // written) and EFormatError when zlib rejects the data. Leaves the package position unspecified.
 // whole_member (may be null) is tried first; it writes the same bytes or leaves the member to
-// zlib.
+// zlib. With a writer (may be null), a whole member's bytes may still be on their way to out on
+// return: see WriteBehind.
 void CopyMember(platform::File& package, std::int64_t package_size, std::int64_t start,
                 std::int32_t compressed, std::int32_t size, platform::File& out,
-                const Text& out_path, Buffers& buffers, WholeMemberDecoder* whole_member) {
+                const Text& out_path, Buffers& buffers, WholeMemberDecoder* whole_member,
+                WriteBehind* writer) {
   if (start + compressed > package_size) {
     throw EReadError(u"Package ends inside the member of " + out_path);
   }
   // Nothing to decode (no room, or no input): the streaming path writes the zeros.
   if (whole_member && size > 0 && compressed > 0 &&
-      whole_member->TryCopy(package, start, compressed, size, out, out_path, buffers)) {
+      whole_member->TryCopy(package, start, compressed, size, out, out_path, buffers, writer)) {
     return;
   }
   StreamMember(package, start, compressed, size, out, out_path, buffers);
+}
+
+// Waits, on every way out of a row's block, for a write that the row handed to the writer.
+struct WaitForWriter {
+  WriteBehind* writer;
+  ~WaitForWriter() {
+    if (writer) writer->Wait();
+  }
+};
+
+// The compressed and uncompressed sizes of a row's member, when the row exists and both cells
+// read as numbers; empty otherwise (the row raises its own error when it is reached).
+std::optional<std::pair<std::int32_t, std::int32_t>> MemberSizes(tvdata::TDataTable& table,
+                                                                 int row) {
+  if (row >= table.ItemCount()) return std::nullopt;
+  try {
+    tvdata::TRow& next = table.Items(row);
+    return std::make_pair(next.Items(kColCompressed).Value(), next.Items(kColSize).Value());
+  } catch (const platform::Exception&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -391,8 +521,10 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
 
   Buffers buffers(options.between_pieces);
   std::unique_ptr<WholeMemberDecoder> whole_member;
+  std::unique_ptr<WriteBehind> writer;
   if (options.decoder == MemberDecoder::kWholeMember) {
     whole_member = std::make_unique<WholeMemberDecoder>();
+    if (options.write_behind) writer = std::make_unique<WriteBehind>(buffers);
   }
   std::int64_t done = 0;
   std::int64_t position = 0;  // where the next member starts
@@ -447,9 +579,11 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       const std::int32_t compressed = row.Items(kColCompressed).Value();
       if (compressed < 0) throw EFormatError(RowText(u"Negative member size", i, name_cell));
       const std::int32_t size = row.Items(kColSize).Value();
+      // A write still on its way when something throws ends before out is closed.
+      const WaitForWriter wait_for_writer{writer.get()};
       try {
         CopyMember(package, location.file_size, position, compressed, size, *out, path,
-                   buffers, whole_member.get());
+                   buffers, whole_member.get(), writer.get());
       } catch (const EFormatError&) {
         // A member zlib rejects leaves its file empty, as if nothing had been written.
         out.reset();
@@ -458,6 +592,13 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       }
       position += compressed;
       done += size;
+      if (writer && writer->Pending()) {
+        if (const auto next = MemberSizes(table, i + 1)) {
+          whole_member->Prepare(package, location.file_size, position, next->first,
+                                next->second, buffers);
+        }
+        writer->Finish(path);
+      }
     }
     if (on_progress) on_progress(ProgressPercent(done, total));
   }

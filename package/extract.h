@@ -27,7 +27,8 @@ enum class MemberDecoder {
 };
 
 // The largest compressed or uncompressed member size that kWholeMember decodes in memory; the
-// two buffers together stay under 32 MiB whatever the package holds.
+// two buffers together stay under 32 MiB whatever the package holds (three, under 48 MiB, with
+// write_behind: the next member decodes while the last one is written).
 inline constexpr std::int32_t kWholeMemberLimit = 16 * 1024 * 1024;
 
 struct ExtractOptions {
@@ -36,6 +37,10 @@ struct ExtractOptions {
   // decoded whole), so that a caller on a user-interface thread can answer its windows while
   // the files are written. May be empty.
   std::function<void()> between_pieces;
+  // With kWholeMember: a second thread writes each decoded member of 256 KiB or more to its file
+  // while the next member is read and decoded. The files, their bytes, the errors and the
+  // progress stay as without it; the caller's hooks are still called on its own thread.
+  bool write_behind = false;
 };
 
 // Unpacks every file that the package's manifest lists, in manifest order, through the current

@@ -62,6 +62,7 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   WritePackageResource(package_path, callbacks);  // closed before it is read back
   package::ExtractOptions options;
   options.between_pieces = callbacks.between_pieces;
+  options.write_behind = true;
   package::ExtractPackage(
       package_path, setup_dir, Text(),
       [&callbacks](std::int32_t percent) {

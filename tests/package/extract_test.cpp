@@ -36,11 +36,20 @@ Text Row(const Text& folder, const Text& name, const std::string& member, size_t
 
 using package::MemberDecoder;
 
-// Every case runs with both member decoders, which must write the same bytes and raise the same
-// errors.
-class ExtractTest : public PackageTest, public testing::WithParamInterface<MemberDecoder> {
+// How a case extracts: the decoder, and whether a second thread writes the decoded members.
+struct Mode {
+  MemberDecoder decoder;
+  bool write_behind;
+};
+
+// Every case runs with both member decoders, and the whole-member one also with its writer
+// thread; all must write the same bytes and raise the same errors.
+class ExtractTest : public PackageTest, public testing::WithParamInterface<Mode> {
  protected:
-  ExtractTest() { decoder_ = GetParam(); }
+  ExtractTest() {
+    decoder_ = GetParam().decoder;
+    write_behind_ = GetParam().write_behind;
+  }
 
   // Packs host files of `tree` (written under C:\src\) with the library writer.
   void PackTree(const Tree& tree, const PackOptions& options) {
@@ -484,7 +493,7 @@ TEST_P(ExtractTest, CallerGetsControlBetweenPiecesOfAMember) {
   const std::string m = Deflate(content, 1);
   WritePackage({m, Row(u"", u"p.bin", m, content.size())});
   std::vector<std::string> log;
-  package::ExtractOptions options{decoder_, [&] { log.push_back("piece"); }};
+  package::ExtractOptions options{decoder_, [&] { log.push_back("piece"); }, write_behind_};
   package::ExtractPackage(kPackage, kTarget, Text(),
                           [&](std::int32_t percent) { log.push_back(std::to_string(percent)); },
                           std::nullopt, options);
@@ -495,11 +504,67 @@ TEST_P(ExtractTest, CallerGetsControlBetweenPiecesOfAMember) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Decoders, ExtractTest,
-                         testing::Values(MemberDecoder::kWholeMember, MemberDecoder::kStreaming),
-                         [](const testing::TestParamInfo<MemberDecoder>& info) {
-                           return info.param == MemberDecoder::kWholeMember ? "WholeMember"
-                                                                            : "Streaming";
+                         testing::Values(Mode{MemberDecoder::kWholeMember, true},
+                                         Mode{MemberDecoder::kWholeMember, false},
+                                         Mode{MemberDecoder::kStreaming, false}),
+                         [](const testing::TestParamInfo<Mode>& info) {
+                           if (info.param.decoder == MemberDecoder::kStreaming) return "Streaming";
+                           return info.param.write_behind ? "WholeMemberWriteBehind"
+                                                          : "WholeMember";
                          });
+
+// A disk that fills up inside a member handed to the writer thread: the same error, the same
+// files and bytes as when the whole member is written in place, also when the member after it is
+// damaged (it is decoded while the failing write runs) and when it is a good one. (zlib's stream
+// writes pieces of other lengths, so its partly written file can end elsewhere.)
+TEST_F(PackageTest, FullDiskDuringAWrittenBehindMemberEndsAsWithoutTheWriter) {
+  const std::string first = Pattern(1'500'000, 11, false);
+  const std::string second = Pattern(2'500'000, 12, false);
+  const std::string third = Pattern(600'000, 13, true);
+  const std::string a = Deflate(first, 1);
+  const std::string b = Deflate(second, 1);
+  const std::string c = Deflate(third, 6);
+  std::string c_bad = c;
+  c_bad[1] = 0x00;  // rejected by zlib at once
+  struct Outcome {
+    std::string error;
+    std::vector<std::string> files;
+    bool operator==(const Outcome&) const = default;
+  };
+  const auto run = [&](const std::string& third_member, bool behind) {
+    // Room for the first file and one MiB of the second.
+    os_.MapMemoryDrive(u'D', static_cast<std::int64_t>(first.size()) + 1024 * 1024 + 100);
+    WritePackage({a + b + third_member,
+                  Row(u"", u"a.bin", a, first.size()) + u"|" + Row(u"", u"b.bin", b, second.size()) +
+                      u"|" + Row(u"", u"c.txt", third_member, third.size())});
+    Outcome outcome;
+    try {
+      package::ExtractPackage(kPackage, u"D:\\target\\", Text(), {}, std::nullopt,
+                              package::ExtractOptions{MemberDecoder::kWholeMember, {}, behind});
+    } catch (const platform::Exception& e) {
+      outcome.error = typeid(e).name();
+    }
+    for (const Text name : {u"a.bin", u"b.bin", u"c.txt"}) {
+      std::string bytes = "<missing>";
+      if (auto file = os_.OpenFileForRead(u"D:\\target\\" + name)) {
+        bytes.assign(static_cast<size_t>(file->Size()), '\0');
+        std::uint32_t got = 0;
+        if (!bytes.empty()) file->Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &got);
+      }
+      outcome.files.push_back(bytes);
+    }
+    return outcome;
+  };
+  for (const std::string* third_member : {&c, static_cast<const std::string*>(&c_bad)}) {
+    SCOPED_TRACE(third_member == &c ? "good third member" : "damaged third member");
+    const Outcome in_place = run(*third_member, false);
+    EXPECT_EQ(in_place.error, typeid(platform::EWriteError).name());
+    EXPECT_TRUE(in_place.files[0] == first);
+    EXPECT_EQ(in_place.files[1].size(), 1024u * 1024u);
+    EXPECT_EQ(in_place.files[2], "<missing>");
+    EXPECT_TRUE(run(*third_member, true) == in_place);
+  }
+}
 
 // Both decoders over the same damaged members: the written bytes and the error raised must be
 // the same. The whole-member decoder hands every member it cannot answer for exactly to zlib's

@@ -56,7 +56,7 @@ class PackageTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> TreeOf(const Text& folder);
 
   void WritePackage(const RawPackage& raw) { WriteFile(kPackage, BuildPackage(raw)); }
-  // Runs ExtractPackage on kPackage into kTarget with decoder_, recording progress in progress_.
+  // Runs ExtractPackage on kPackage into kTarget with decoder_ and write_behind_, recording progress in progress_.
   void Extract(const Text& password = Text());
 
   std::filesystem::path root_;
@@ -64,6 +64,7 @@ class PackageTest : public ::testing::Test {
   platform::ScopedOs scope_{os_};
   std::vector<std::int32_t> progress_;
   package::MemberDecoder decoder_ = package::MemberDecoder::kWholeMember;
+  bool write_behind_ = false;
 };
 
 }  // namespace pkgtest

@@ -48,6 +48,7 @@ int Run(const std::vector<std::string>& args) {
   int code_page = 1252;
   std::string system_dir_arg;
   package::ExtractOptions options;
+  options.write_behind = true;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "password", &v)) {

@@ -1,0 +1,46 @@
+// The thread primitives of the native build: the C++ library's threads and semaphores.
+#include <semaphore>
+#include <system_error>
+#include <thread>
+
+#include "platform/threads.h"
+
+namespace platform::threads {
+
+struct Semaphore::Impl {
+  std::counting_semaphore<> count{0};
+};
+
+Semaphore::Semaphore() : impl_(std::make_unique<Impl>()) {}
+Semaphore::~Semaphore() = default;
+bool Semaphore::Valid() const { return true; }
+void Semaphore::Release() { impl_->count.release(); }
+void Semaphore::Acquire() { impl_->count.acquire(); }
+
+namespace {
+
+class HostThread : public Thread {
+ public:
+  explicit HostThread(std::function<void()> run) : thread_(std::move(run)) {}
+  ~HostThread() override {
+    if (thread_.joinable()) thread_.join();
+  }
+  void Join() override {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<Thread> Thread::Start(std::function<void()> run) {
+  try {
+    return std::make_unique<HostThread>(std::move(run));
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+}
+
+}  // namespace platform::threads
