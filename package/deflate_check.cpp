@@ -223,8 +223,10 @@ inline std::uint32_t Decode(BitReader& in, const std::uint32_t* table, std::uint
 }
 
 // The symbols of one fixed or dynamic block, up to its end-of-block code.
-bool WalkSymbols(BitReader& in, const std::uint32_t* lit_len, int lit_len_root,
+bool WalkSymbols(BitReader& reader, const std::uint32_t* lit_len, int lit_len_root,
                  const std::uint32_t* dist, int dist_root) {
+  // A copy of the reader that the compiler can keep in registers; written back at the block's end.
+  BitReader in = reader;
   const std::uint64_t lit_len_mask = (std::uint64_t{1} << lit_len_root) - 1;
   const std::uint64_t dist_mask = (std::uint64_t{1} << dist_root) - 1;
   // Kinds other than literals and lengths (end of block, invalid, link) have one of these set.
@@ -257,7 +259,10 @@ bool WalkSymbols(BitReader& in, const std::uint32_t* lit_len, int lit_len_root,
     const std::uint32_t first = Decode(in, lit_len, lit_len_mask);
     const Kind kind = KindOf(first);
     if (kind == kLength && KindOf(Decode(in, dist, dist_mask)) != kLength) return false;
-    if (kind != kLiteral && kind != kLength) return kind == kEndOfBlock;
+    if (kind != kLiteral && kind != kLength) {
+      reader = in;
+      return kind == kEndOfBlock;
+    }
     entry = lit_len[in.Peek() & lit_len_mask];
   }
 }
