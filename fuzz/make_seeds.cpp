@@ -7,6 +7,8 @@
 // - envelope_fuzz: an envelope of every cipher, with and without the password, as ANSI bytes and
 //   as UTF-16LE, and round-trip inputs;
 // - data_table_fuzz: table texts with and without headers, escapes, flags and numbers;
+// - deflate_check_fuzz: raw deflate bodies (mode byte 0): the hand-made streams of the package
+//   tests and zlib's output of every strategy; choices for built bodies (mode byte 1);
 // - product_description_fuzz: a full description, one in other letter cases with a BOM and CRLF,
 //   and one with a problem on every line.
 #include <cstdint>
@@ -17,12 +19,15 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
 #include "crypt/catalogue.h"
 #include "crypt/envelope.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
+#include "tests/package/deflate_craft.h"
 
 namespace {
 
@@ -211,6 +216,44 @@ void DescriptionSeeds(const fs::path& dir) {
             "Digest = 9\nCodePage = 0x4E4\n\xFF\xFE not UTF-8\n");
 }
 
+void DeflateSeeds(const fs::path& dir) {
+  // The zlib streams without their header and checksum, after the mode byte.
+  const auto body = [](const std::string& stream) {
+    return std::string(1, '\0') + stream.substr(2, stream.size() - 6);
+  };
+  int n = 0;
+  for (const pkgtest::CraftedStream& crafted : pkgtest::CraftedStreams()) {
+    if (crafted.stream.size() < 4096) {
+      WriteSeed(dir, "crafted" + std::to_string(n++), body(crafted.stream));
+    }
+  }
+  std::string text;
+  for (int i = 0; text.size() < 3000; ++i) text += "member " + std::to_string(i % 37) + " row\r\n";
+  text += std::string(300, 'a');
+  for (int strategy : {Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) {
+    for (int level : {0, 1, 9}) {
+      if (level == 0 && strategy != Z_DEFAULT_STRATEGY) continue;
+      z_stream zs{};
+      if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, strategy) != Z_OK) continue;
+      std::string out(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
+      zs.next_in = reinterpret_cast<Bytef*>(text.data());
+      zs.avail_in = static_cast<uInt>(text.size());
+      zs.next_out = reinterpret_cast<Bytef*>(out.data());
+      zs.avail_out = static_cast<uInt>(out.size());
+      deflate(&zs, Z_FINISH);
+      out.resize(zs.total_out);
+      deflateEnd(&zs);
+      WriteSeed(dir, "zlib-s" + std::to_string(strategy) + "-l" + std::to_string(level),
+                std::string(1, '\0') + out);
+    }
+  }
+  for (int i = 0; i < 4; ++i) {
+    std::string choices(1, '\1');
+    for (int j = 0; j < 600; ++j) choices += static_cast<char>((j * (37 + 2 * i) + i) % 251);
+    WriteSeed(dir, "built" + std::to_string(i), choices);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,6 +270,7 @@ int main(int argc, char** argv) {
     EnvelopeSeeds(os, dir / "envelope_fuzz");
     TableSeeds(dir / "data_table_fuzz");
     DescriptionSeeds(dir / "product_description_fuzz");
+    DeflateSeeds(dir / "deflate_check_fuzz");
   } catch (const platform::Exception& e) {
     std::cerr << "make_seeds: " << platform::TextToUtf8(e.Message()) << "\n";
     return 1;

@@ -19,8 +19,9 @@ using ProgressCallback = std::function<void(std::int32_t)>;
 // How members are inflated. Both write the same bytes for every package, damaged ones included.
 enum class MemberDecoder {
   // libdeflate decodes a member whole between two buffers of at most kWholeMemberLimit bytes
-  // each; larger members, and members whose stream does not decode cleanly into at most the
-  // bytes the row asks for, go through zlib's streaming inflate.
+  // each; larger members, members whose stream does not decode cleanly into at most the bytes
+  // the row asks for, and members whose stream holds anything zlib's inflate rejects
+  // (package/deflate_check.h) go through zlib's streaming inflate.
   kWholeMember,
   // zlib's streaming inflate for every member, through two 1 MiB buffers.
   kStreaming,
