@@ -79,12 +79,14 @@ constexpr int kLengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2
 // when not negative), sometimes with one length off or a single codeword.
 std::vector<int> ChooseLengths(Choices& c, int count, int must) {
   std::vector<int> used;
-  if (must >= 0) used.push_back(must);
+  std::vector<bool> taken(static_cast<size_t>(count), false);
+  const auto take = [&](int symbol) {
+    if (!taken[static_cast<size_t>(symbol)]) used.push_back(symbol);
+    taken[static_cast<size_t>(symbol)] = true;
+  };
+  if (must >= 0) take(must);
   const unsigned wanted = 1 + c.Below(static_cast<unsigned>(count));
-  for (unsigned i = 0; i < wanted; ++i) {
-    const int symbol = static_cast<int>(c.Below(static_cast<unsigned>(count)));
-    if (std::find(used.begin(), used.end(), symbol) == used.end()) used.push_back(symbol);
-  }
+  for (unsigned i = 0; i < wanted; ++i) take(static_cast<int>(c.Below(static_cast<unsigned>(count))));
   std::vector<int> lengths(static_cast<size_t>(count), 0);
   if (used.size() == 1) {
     lengths[static_cast<size_t>(used[0])] = c.Chance(8) ? 0 : 1;

@@ -14,7 +14,6 @@
 
 #include "package/data_table.h"
 #include "package/deflate_check.h"
-#include "package/side_task.h"
 #include "package/package_format.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
@@ -339,7 +338,7 @@ class WholeMemberDecoder {
     return true;
   }
 
-  // Members from this compressed size on have their stream checked on a thread of its own while
+  // Members from this compressed size on have their stream checked on a second thread while
   // libdeflate decodes them: the two take about as long, and the thread costs far less.
   static constexpr std::int32_t kCheckBesideFrom = 256 * 1024;
 
@@ -354,10 +353,11 @@ class WholeMemberDecoder {
     const auto check = [&keeps, stream] { keeps = KeepsToZlibRules(stream); };
     libdeflate_result rc;
     if (compressed >= kCheckBesideFrom) {
-      SideTask beside(check);
+      if (!checker_) checker_ = std::make_unique<platform::WorkerThread>();
+      checker_->Start([&check](const platform::WorkerThread::Step&) { check(); });
       rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
                                          nullptr, produced);
-      beside.Join();
+      checker_->Finish();
     } else {
       rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
                                          nullptr, produced);
@@ -384,6 +384,8 @@ class WholeMemberDecoder {
   std::uint32_t out_capacity_[2] = {0, 0};
   int current_ = 0;
   std::optional<Member> prepared_;  // decoded ahead into out_[current_]
+  // Checks the streams of large members; made for the first one.
+  std::unique_ptr<platform::WorkerThread> checker_;
 };
 
 // Inflates member bytes [start, start + compressed) of the package into out, writing exactly
