@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -28,7 +29,9 @@ inline TextView UpToNul(const Text& t) {
 
 // State shared by the Os and its open files.
 struct Shared {
-  std::uint32_t last_error = 0;
+  // Atomic because extraction writes a file on a second thread while the first reads: Windows
+  // keeps one value per thread, here the last writer wins, which only matters when both fail.
+  std::atomic<std::uint32_t> last_error = 0;
   std::map<std::string, int> open_files;  // host path -> open File objects
 };
 
