@@ -49,9 +49,16 @@ TColumnSet ConvertSet(std::uint8_t choice) {
   }
 }
 
-void ReadCell(tvdata::TCell& cell) {
+// Converting a cell depends on its text alone, so the first cells of an input reach every path
+// of the conversions; converting the rest would only repeat them, and a text that is not a
+// number costs a thrown exception (under the sanitizers most of an execution's time).
+constexpr int kConvertedCells = 64;
+
+void ReadCell(tvdata::TCell& cell, int& conversions_left) {
   const platform::Text text = cell.Text();
   if (text.size() != cell.StoredText().size()) std::abort();  // unescaping keeps the length
+  if (conversions_left == 0) return;
+  --conversions_left;
   try {
     (void)cell.Value();
   } catch (const platform::EConvertError&) {
@@ -62,8 +69,8 @@ void ReadCell(tvdata::TCell& cell) {
   }
 }
 
-void ReadRow(TRow& row) {
-  for (std::int32_t i = 0; i < row.ItemCount(); ++i) ReadCell(row.Items(i));
+void ReadRow(TRow& row, int& conversions_left) {
+  for (std::int32_t i = 0; i < row.ItemCount(); ++i) ReadCell(row.Items(i), conversions_left);
 }
 
 }  // namespace
@@ -96,8 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   copy.CopyFrom(table, true, 0);
   if (!SameCells(table, copy, true)) std::abort();
 
-  ReadRow(table.PropertyRow());
-  for (std::int32_t i = 0; i < table.ItemCount(); ++i) ReadRow(table.Items(i));
+  int conversions_left = kConvertedCells;
+  ReadRow(table.PropertyRow(), conversions_left);
+  for (std::int32_t i = 0; i < table.ItemCount(); ++i) ReadRow(table.Items(i), conversions_left);
 
   // A text without control characters (which a converted column turns into spaces) reads back
   // exactly as written, converted column or not.
