@@ -59,7 +59,8 @@ const Key kKeys[] = {
 std::string KeyList(const char* section) {
   std::string out;
   for (const Key& k : kKeys) {
-    if (Lower(k.section) != section) continue;
+    // The table's section names are in lower case already.
+    if (std::string_view(k.section) != section) continue;
     if (!out.empty()) out += ", ";
     out += k.name;
   }
