@@ -12,6 +12,9 @@
 # fail is kept as build/fuzz/findings/<target>-crash-* (the end of the log is shown); the script
 # then goes on with the next target and exits with an error at the end.
 set -euo pipefail
+# The whole script is one block: bash reads it before running any of it, so editing this file
+# during a long run does not change what that run does next.
+{
 runs=
 seconds=
 targets=()
@@ -76,3 +79,4 @@ done
 printf '%-26s %12s %9s %7s %7s %7s %9s %6s\n' target executions exec/s cov ft corpus findings wall_s
 printf '%s\n' "${summary[@]}"
 exit "$failed"
+}
