@@ -51,7 +51,7 @@ TColumnSet ConvertSet(std::uint8_t choice) {
 
 // Converting a cell depends on its text alone, so the first cells of an input reach every path
 // of the conversions; converting the rest would only repeat them, and a text that is not a
-// number costs a thrown exception (under the sanitizers most of an execution's time).
+// number costs a thrown exception (under the sanitizers about a third of an execution's time).
 constexpr int kConvertedCells = 16;
 
 void ReadCell(tvdata::TCell& cell, int& conversions_left) {
