@@ -11,7 +11,12 @@ set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 set(ZLIB_USE_STATIC_LIBS ON)
 
 # Test executables run under Wine (ctest, gtest_discover_tests).
-find_program(STP_WINE wine)
+if(_stp_arch STREQUAL "x86_64" AND EXISTS /usr/lib/wine/wine64)
+  # Debian's `wine` starts the 32-bit loader whenever wine32 is installed.
+  set(STP_WINE /usr/lib/wine/wine64)
+else()
+  find_program(STP_WINE wine)
+endif()
 if(STP_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${STP_WINE})
 endif()

@@ -2,9 +2,7 @@
 # std::condition_variable, which only the posix thread model of mingw-w64 provides. These binaries
 # run under Wine and need not start on Windows XP; the product binaries use the win32 toolchain.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(_stp_prefix i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-arch.cmake)
 set(CMAKE_C_COMPILER ${_stp_prefix}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_stp_prefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${_stp_prefix}-windres)

@@ -4,9 +4,7 @@
 # imports GetTickCount64, and Windows XP refuses to start a program that imports it. Everything is
 # linked statically so that each binary is one file. scripts/check-xp-imports verifies the result.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(_stp_prefix i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-arch.cmake)
 set(CMAKE_C_COMPILER ${_stp_prefix}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${_stp_prefix}-g++-win32)
 set(CMAKE_RC_COMPILER ${_stp_prefix}-windres)

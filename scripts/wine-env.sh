@@ -3,11 +3,15 @@
 # Source it from bash:   source scripts/wine-env.sh [RUN_DIR]
 #
 # RUN_DIR (default: build/wine-run-$$ under the repository) is emptied and receives:
-#   prefix/     a new 32-bit WINEPREFIX made by `wineboot -i` (reports Windows 7 until changed)
+#   prefix/     a new WINEPREFIX made by `wineboot -i` (reports Windows 7 until changed): 32-bit,
+#               or 64-bit where STP_WIN_ARCH (scripts/win-arch) is x86_64
 #   home/       the HOME of the run (Wine links the desktop folder into it)
 #   logs/       wineboot, Xvfb and winecfg output
-# Exported: WINEPREFIX WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES HOME DISPLAY, plus
-#   STP_WINE_DIR (RUN_DIR, absolute) and STP_WINE_ORIG_HOME (the caller's HOME).
+#   bin/        for a 64-bit prefix only: wine, wineboot, winecfg and winepath that start 64-bit
+#               Wine (Debian's own commands start the 32-bit loader whenever wine32 is installed)
+# Exported: WINEPREFIX WINEARCH (win32 or win64) WINEDEBUG=-all WINEDLLOVERRIDES HOME DISPLAY
+#   STP_WIN_ARCH, plus STP_WINE_DIR (RUN_DIR, absolute) and STP_WINE_ORIG_HOME (the caller's HOME);
+#   PATH starts with bin/ for a 64-bit prefix.
 # If DISPLAY is unset, an Xvfb server is started on a free display (1024x768x24).
 # An EXIT trap (chained after any existing one) ends the prefix's wineserver and stops that Xvfb;
 # wine_env_stop does the same on demand.
@@ -37,13 +41,27 @@ _stp_wine_setup() {
   if [ -d "$dir/prefix" ]; then
     WINEPREFIX="$dir/prefix" wineserver -k >/dev/null 2>&1 || true
   fi
-  rm -rf "$dir/prefix" "$dir/home" "$dir/logs"
+  rm -rf "$dir/prefix" "$dir/home" "$dir/logs" "$dir/bin"
   mkdir -p "$dir/home" "$dir/logs"
 
   export STP_WINE_DIR=$dir
   export STP_WINE_ORIG_HOME=${STP_WINE_ORIG_HOME:-$HOME}
   export WINEPREFIX=$dir/prefix
-  export WINEARCH=win32
+  export STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash "$repo/scripts/win-arch")}
+  if [ "$STP_WIN_ARCH" = x86_64 ]; then
+    export WINEARCH=win64
+    export WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$dir/bin"
+    local tool
+    printf '#!/bin/sh\nexec %s "$@"\n' "$WINELOADER" >"$dir/bin/wine"
+    for tool in wineboot winecfg winepath; do
+      printf '#!/bin/sh\nexec %s %s.exe "$@"\n' "$WINELOADER" "$tool" >"$dir/bin/$tool"
+    done
+    chmod +x "$dir/bin/"*
+    case ":$PATH:" in *":$dir/bin:"*) ;; *) export PATH=$dir/bin:$PATH ;; esac
+  else
+    export WINEARCH=win32
+  fi
   export WINEDEBUG=-all
   # Without this, shortcuts on the Windows desktop turn into .desktop files in $HOME.
   export WINEDLLOVERRIDES="winemenubuilder.exe=d"
@@ -95,7 +113,10 @@ wine_env_run() {
 }
 
 wine_env_winver() {
-  wine winecfg -v "$1" >"$STP_WINE_DIR/logs/winecfg-$1.log" 2>&1 </dev/null
+  local version=$1
+  # A 64-bit prefix knows Windows XP only as its 64-bit edition (5.2).
+  if [ "$WINEARCH" = win64 ] && [ "$version" = winxp ]; then version=winxp64; fi
+  wine winecfg -v "$version" >"$STP_WINE_DIR/logs/winecfg-$1.log" 2>&1 </dev/null
   wineserver -w >/dev/null 2>&1 || true
 }
 

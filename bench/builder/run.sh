@@ -25,7 +25,8 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j2 --target stptool >/dev/null
 stptool=$root/build/native/tools/stptool
 runs=${RUNS:-3}
-# The generic stubs come from the Windows product tree.
+# The generic stubs come from the Windows product tree (32-bit, what ships).
+export STP_WIN_ARCH=i686
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-win32.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_EXE_LINKER_FLAGS_MINSIZEREL=-s -DSTP_TESTS=OFF \
   -DSTPTOOL="$root/build/native/tools/stptool" >/dev/null

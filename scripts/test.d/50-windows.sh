@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Windows stage: builds the product binaries (build/win, win32 thread model) and the Windows test
-# binaries (build/wintest, posix thread model) with mingw-w64, checks that the products import
-# nothing Windows XP SP3 lacks, and runs the test binaries under Wine in a fresh prefix: in English
+# Windows stage: builds the product binaries (build/win, 32-bit, win32 thread model) and the Windows
+# test binaries (build/wintest, posix thread model; build/wintest-x86_64 where the machine runs no
+# 32-bit code, see scripts/win-arch) with mingw-w64, checks that the products import nothing
+# Windows XP SP3 lacks, and runs the test binaries under Wine in a fresh prefix: in English
 # (code page 1252), in Chinese (code page 936), and the version test again with the prefix
 # reporting Windows XP. The shortcuts the tests leave in C:\stp-lnk are read back with lnkinfo.
 set -euo pipefail
@@ -16,11 +17,15 @@ if [ ! -x "$stptool" ]; then
   cmake --build build/native -j"$jobs" --target stptool
 fi
 
+arch=${STP_WIN_ARCH:-$(bash scripts/win-arch)}
+export STP_WIN_ARCH=$arch
+
 echo "-- product binaries (build/win)"
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-win32.cmake \
+# What ships is 32-bit, whatever this machine runs: the import check and the size budget are its.
+STP_WIN_ARCH=i686 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-win32.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_EXE_LINKER_FLAGS_MINSIZEREL=-s -DSTP_TESTS=OFF \
   -DSTPTOOL="$stptool" >/dev/null
-cmake --build build/win -j"$jobs"
+STP_WIN_ARCH=i686 cmake --build build/win -j"$jobs"
 # The executables the build links (payload folders hold copies and product data files).
 mapfile -t products < <(find build/win -name '*.exe' -not -path '*/CMakeFiles/*' \
   -not -path '*/payload/*' | sort)
@@ -42,21 +47,33 @@ if ((stub_size > budget || demo_size > budget)); then
   exit 1
 fi
 
-echo "-- Windows test binaries (build/wintest)"
-cmake -S . -B build/wintest -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-posix.cmake \
+wintest=build/wintest
+runnable_stptool=$root/build/win/tools/stptool.exe
+if [ "$arch" != i686 ]; then
+  wintest=build/wintest-$arch
+  echo "-- product binaries for $arch (this machine executes no 32-bit code)"
+  # shellcheck source=../../tests/e2e/e2e-lib.sh
+  source tests/e2e/e2e-lib.sh
+  e2e_build
+  cmake --build "$E2E_WIN" -j"$jobs" --target stptool >/dev/null
+  runnable_stptool=$E2E_WIN/tools/stptool.exe
+fi
+
+echo "-- Windows test binaries ($wintest)"
+cmake -S . -B "$wintest" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32-posix.cmake \
   -DCMAKE_BUILD_TYPE=Debug -DSTP_TESTS=ON -DSTPTOOL="$stptool" >/dev/null
 # Every test target of the Windows tree is named win32_*_tests.
-mapfile -t targets < <(cmake --build build/wintest --target help |
+mapfile -t targets < <(cmake --build "$wintest" --target help |
   sed -n 's/^\.\.\. \(win32_[A-Za-z0-9_]*_tests\)$/\1/p' | sort)
 if ((${#targets[@]} == 0)); then
   echo "no Windows test targets" >&2
   exit 1
 fi
-cmake --build build/wintest -j"$jobs" --target "${targets[@]}"
+cmake --build "$wintest" -j"$jobs" --target "${targets[@]}"
 
 echo "-- tests under Wine"
 # shellcheck source=../wine-env.sh
-source scripts/wine-env.sh build/wintest/wine-run
+source scripts/wine-env.sh "$wintest/wine-run"
 failed=0
 
 # run LABEL ENV... -- GTEST_ARGS...: runs every test binary once; output goes to files only.
@@ -71,7 +88,7 @@ run() {
   shift
   local t exe log rc
   for t in "${targets[@]}"; do
-    exe=$(find build/wintest -name "$t.exe" -not -path '*/CMakeFiles/*' | head -n1)
+    exe=$(find "$wintest" -name "$t.exe" -not -path '*/CMakeFiles/*' | head -n1)
     log=$STP_WINE_DIR/logs/$label-$t
     rc=0
     (
@@ -127,8 +144,8 @@ mkdir -p "$smoke/in/子目录"
 printf 'hello\n' >"$smoke/in/a.txt"
 printf 'world\n' >"$smoke/in/子目录/安装.txt"
 if (cd "$smoke" &&
-  wine_env_run "$STP_WINE_DIR/logs/stptool-pack" "$root/build/win/tools/stptool.exe" pack 包.stp in &&
-  wine_env_run "$STP_WINE_DIR/logs/stptool-extract" "$root/build/win/tools/stptool.exe" \
+  wine_env_run "$STP_WINE_DIR/logs/stptool-pack" "$runnable_stptool" pack 包.stp in &&
+  wine_env_run "$STP_WINE_DIR/logs/stptool-extract" "$runnable_stptool" \
     extract 包.stp out) && diff -r "$smoke/in" "$smoke/out"; then
   echo "stptool.exe round trip: identical"
 else

@@ -25,7 +25,7 @@ rm -rf "$run"
 mkdir -p "$run/log" "$run/planted"
 log=$run/log
 for name in comctl32 version uxtheme; do
-  i686-w64-mingw32-gcc -shared -O2 -Wall -Wextra -o "$run/planted/$name.dll" \
+  "$STP_WIN_ARCH-w64-mingw32-gcc" -shared -O2 -Wall -Wextra -o "$run/planted/$name.dll" \
     tests/e2e/planted/planted_dll.c -Wl,--kill-at
 done
 
@@ -41,10 +41,12 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comctl32,version,uxtheme=n,b"
 # imports user32 loads a planted version.dll with the process, before its first instruction. On
 # Windows user32 imports no version.dll (and XP lists version.dll among its known DLLs), so that
 # one load is Wine's and is let pass, only while Wine's user32 does import it.
-wine_user32=$(find /usr/lib -path '*i386-windows/user32.dll' 2>/dev/null | head -n1)
+wine_dlls=i386-windows
+[ "$STP_WIN_ARCH" = i686 ] || wine_dlls=$STP_WIN_ARCH-windows
+wine_user32=$(find /usr/lib -path "*$wine_dlls/user32.dll" 2>/dev/null | head -n1)
 wine_loads_version=0
 if [ -n "$wine_user32" ] &&
-  i686-w64-mingw32-objdump -p "$wine_user32" | grep -i 'DLL Name: version.dll' >/dev/null; then
+  "$STP_WIN_ARCH-w64-mingw32-objdump" -p "$wine_user32" | grep -i 'DLL Name: version.dll' >/dev/null; then
   wine_loads_version=1
 fi
 

@@ -57,7 +57,11 @@ fi
 cp products/demo/product.ini "$product/"
 cp -r products/demo/images "$product/"
 
+# The programs run under Wine: 32-bit unless this machine executes no 32-bit code.
+STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash scripts/win-arch)}
+export STP_WIN_ARCH
 win=$work/win
+[ "$STP_WIN_ARCH" = i686 ] || win=$work/win-$STP_WIN_ARCH
 cmake -S bench/install -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32-win32.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DSTPTOOL="$stptool" -DBENCH_PRODUCT_DIR="$product" >/dev/null
 cmake --build "$win" -j"$(nproc)" --target setup_bench wizard_driver install_probe >/dev/null

@@ -12,8 +12,15 @@
 #   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
 
 E2E_ROOT=$PWD
+STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash "$E2E_ROOT/scripts/win-arch")}
+export STP_WIN_ARCH
 E2E_NATIVE=${E2E_NATIVE:-$E2E_ROOT/build/native}
-E2E_WIN=${E2E_WIN:-$E2E_ROOT/build/win32-setup}
+# The 32-bit tree keeps its old name; a 64-bit one (scripts/win-arch) has its own.
+if [ "$STP_WIN_ARCH" = i686 ]; then
+  E2E_WIN=${E2E_WIN:-$E2E_ROOT/build/win32-setup}
+else
+  E2E_WIN=${E2E_WIN:-$E2E_ROOT/build/win-setup-$STP_WIN_ARCH}
+fi
 E2E_SHOTS=$E2E_ROOT/build/screenshots
 E2E_DESKTOP=800x600
 
