@@ -33,7 +33,8 @@ opt = pe + 24
 sections = [struct.unpack_from('<8sIIII', exe, opt + u16(pe + 20) + 40 * i) for i in range(u16(pe + 6))]
 def offset(rva):
     return next(raw + rva - va for _, vsize, va, size, raw in sections if va <= rva < va + size)
-root = offset(u32(opt + 96 + 8 * 2))
+data_dirs = opt + (96 if u16(opt) == 0x10B else 112)  # PE32 or PE32+
+root = offset(u32(data_dirs + 8 * 2))
 def entries(table):
     return [(u32(table + 16 + 8 * i), u32(table + 20 + 8 * i)) for i in range(u16(table + 12) + u16(table + 14))]
 def name(key):
