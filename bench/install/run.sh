@@ -24,6 +24,10 @@
 # Once after the runs, NSIS's peak memory: /usr/bin/time -f %M on `wine installer.exe /S ...`
 # (the wine command becomes the Windows process, so this is the installer's own maximum RSS).
 #
+# Architecture: both installers are 32-bit, unless this machine executes no 32-bit code
+# (scripts/win-arch): then our programs are built for x86_64 and the NSIS installer uses NSIS's
+# amd64-unicode stub, and everything runs in a 64-bit prefix.
+#
 # Output: the medians, ratios, phases of our install and the progress bar samples, printed and
 # written to build/bench/install.txt; raw logs in the work folder.
 set -euo pipefail
@@ -63,7 +67,15 @@ native=$work/native
 cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DSTP_TESTS=OFF >"$work/native-configure.log"
 cmake --build "$native" -j2 --target stptool >"$work/native-build.log"
 stptool=$native/tools/stptool
+STP_WIN_ARCH=$(bash scripts/win-arch)
+export STP_WIN_ARCH
 win=$work/win
+nsis_target=x86-unicode
+if [ "$STP_WIN_ARCH" != i686 ]; then
+  win=$work/win-$STP_WIN_ARCH
+  nsis_target=amd64-unicode
+fi
+echo "Windows programs: $STP_WIN_ARCH, NSIS stub: $nsis_target"
 cmake -S bench/install -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32-win32.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DSTPTOOL="$stptool" -DBENCH_PRODUCT_DIR="$product" >"$work/win-configure.log"
@@ -81,10 +93,11 @@ probe=$win/probe.exe
 stptool_exe=$win/tree/tools/stptool.exe
 
 step "NSIS installer (makensis, SetCompressor zlib)"
-nsis=$work/nsis/nsis-bench-setup.exe
+nsis=$work/nsis/nsis-bench-setup-$nsis_target.exe
 mkdir -p "$work/nsis"
 if [[ ! -f $nsis || $nsis -ot "$work/payload.txt" || $nsis -ot bench/install/bench.nsi ]]; then
-  makensis -V2 -DPAYLOAD="$work/payload" -DOUTFILE="$nsis" bench/install/bench.nsi \
+  makensis -V2 -DPAYLOAD="$work/payload" -DOUTFILE="$nsis" -DTARGET="$nsis_target" \
+    bench/install/bench.nsi \
     >"$work/nsis/makensis.log"
 fi
 printf 'setup.exe %d bytes (package %d), NSIS installer %d bytes\n' \
@@ -240,7 +253,8 @@ for i in range(1, runs + 1):
 med = statistics.median
 lines = []
 say = lines.append
-say(f"install benchmark: 300 MB payload (gen_payload.py large), {runs} runs, medians")
+say(f"install benchmark: 300 MB payload (gen_payload.py large), {runs} runs, medians; "
+    f"Windows programs {os.environ['STP_WIN_ARCH']}")
 say(f"  setup.exe {os.path.getsize(setup)} bytes (package {os.path.getsize(package)}), "
     f"NSIS installer {os.path.getsize(nsis)} bytes")
 say(f"ours under Wine, Install click to Finish caption: {med(ours):.0f} ms   runs {ours}")
