@@ -18,6 +18,7 @@
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
+#include "platform/large_buffer.h"
 #include "platform/text.h"
 #include "platform/worker_thread.h"
 #include "shell/system_info.h"
@@ -266,11 +267,11 @@ class WholeMemberDecoder {
     }
     prepared_.reset();
     if (writer && writer->Takes(size)) {
-      writer->Start(out, out_[current_].get(), size);
+      writer->Start(out, out_[current_].data(), size);
       current_ ^= 1;  // the next member decodes into the other buffer meanwhile
       return true;
     }
-    const std::uint8_t* bytes = out_[current_].get();
+    const std::uint8_t* bytes = out_[current_].data();
     for (std::int32_t at = 0; at < size; at += static_cast<std::int32_t>(kChunk)) {
       WriteAll(out, bytes + at, std::min<std::uint32_t>(kChunk, size - at), out_path);
       buffers.BetweenPieces();
@@ -318,18 +319,18 @@ class WholeMemberDecoder {
         decompressor_.reset(libdeflate_alloc_decompressor());
         if (!decompressor_) return false;
       }
-      Reserve(in_, in_capacity_, static_cast<std::uint32_t>(compressed));
-      Reserve(out_[current_], out_capacity_[current_], static_cast<std::uint32_t>(size));
+      Reserve(in_, static_cast<std::uint32_t>(compressed));
+      Reserve(out_[current_], static_cast<std::uint32_t>(size));
     } catch (const std::bad_alloc&) {
       return false;  // streaming needs far less memory
     }
     SeekTo(package, member.start);
     // Read in pieces, so that the caller gets control between them.
     for (std::int32_t at = 0; at < compressed; at += static_cast<std::int32_t>(kChunk)) {
-      ReadExact(package, in_.get() + at, std::min<std::uint32_t>(kChunk, compressed - at));
+      ReadExact(package, in_.data() + at, std::min<std::uint32_t>(kChunk, compressed - at));
       buffers.BetweenPieces();
     }
-    std::uint8_t* const out = out_[current_].get();
+    std::uint8_t* const out = out_[current_].data();
     size_t produced = 0;
     const libdeflate_result rc = DecodeChecked(compressed, out, size, &produced);
     if (rc != LIBDEFLATE_SUCCESS) return false;
@@ -348,40 +349,35 @@ class WholeMemberDecoder {
   // so zlib must answer for it.
   libdeflate_result DecodeChecked(std::int32_t compressed, std::uint8_t* out, std::int32_t size,
                                   size_t* produced) {
-    const std::span<const std::uint8_t> stream(in_.get(), static_cast<size_t>(compressed));
+    const std::span<const std::uint8_t> stream(in_.data(), static_cast<size_t>(compressed));
     bool keeps = false;
     const auto check = [&keeps, stream] { keeps = KeepsToZlibRules(stream); };
     libdeflate_result rc;
     if (compressed >= kCheckBesideFrom) {
       if (!checker_) checker_ = std::make_unique<platform::WorkerThread>();
       checker_->Start([&check](const platform::WorkerThread::Step&) { check(); });
-      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.data(), compressed, out, size,
                                          nullptr, produced);
       checker_->Finish();
     } else {
-      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.get(), compressed, out, size,
+      rc = libdeflate_zlib_decompress_ex(decompressor_.get(), in_.data(), compressed, out, size,
                                          nullptr, produced);
       if (rc == LIBDEFLATE_SUCCESS) check();
     }
     return rc == LIBDEFLATE_SUCCESS && !keeps ? LIBDEFLATE_BAD_DATA : rc;
   }
 
-  static void Reserve(std::unique_ptr<std::uint8_t[]>& buffer, std::uint32_t& capacity,
-                      std::uint32_t need) {
-    if (need <= capacity) return;
-    buffer.reset();  // never hold the old and the new buffer at once
-    capacity = 0;
-    buffer = std::make_unique_for_overwrite<std::uint8_t[]>(need);
-    capacity = need;
+  static void Reserve(platform::LargeBuffer& buffer, std::uint32_t need) {
+    if (need <= buffer.size()) return;
+    buffer = platform::LargeBuffer();  // never hold the old and the new buffer at once
+    buffer = platform::LargeBuffer(need);
   }
 
   std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor_;
-  std::unique_ptr<std::uint8_t[]> in_;
-  std::uint32_t in_capacity_ = 0;
+  platform::LargeBuffer in_;
   // Two output buffers: the writer writes from one while the next member decodes into the
   // other. The second is made only when a writer takes a member.
-  std::unique_ptr<std::uint8_t[]> out_[2];
-  std::uint32_t out_capacity_[2] = {0, 0};
+  platform::LargeBuffer out_[2];
   int current_ = 0;
   std::optional<Member> prepared_;  // decoded ahead into out_[current_]
   // Checks the streams of large members; made for the first one.
