@@ -47,7 +47,8 @@ _stp_wine_setup() {
   export STP_WINE_DIR=$dir
   export STP_WINE_ORIG_HOME=${STP_WINE_ORIG_HOME:-$HOME}
   export WINEPREFIX=$dir/prefix
-  export STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash "$repo/scripts/win-arch")}
+  STP_WIN_ARCH=$(bash "$repo/scripts/win-arch")
+  export STP_WIN_ARCH
   if [ "$STP_WIN_ARCH" = x86_64 ]; then
     export WINEARCH=win64
     export WINELOADER=/usr/lib/wine/wine64

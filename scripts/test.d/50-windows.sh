@@ -17,7 +17,7 @@ if [ ! -x "$stptool" ]; then
   cmake --build build/native -j"$jobs" --target stptool
 fi
 
-arch=${STP_WIN_ARCH:-$(bash scripts/win-arch)}
+arch=$(bash scripts/win-arch)
 export STP_WIN_ARCH=$arch
 
 echo "-- product binaries (build/win)"

@@ -58,7 +58,7 @@ cp products/demo/product.ini "$product/"
 cp -r products/demo/images "$product/"
 
 # The programs run under Wine: 32-bit unless this machine executes no 32-bit code.
-STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash scripts/win-arch)}
+STP_WIN_ARCH=$(bash scripts/win-arch)
 export STP_WIN_ARCH
 win=$work/win
 [ "$STP_WIN_ARCH" = i686 ] || win=$work/win-$STP_WIN_ARCH

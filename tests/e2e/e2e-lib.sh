@@ -12,7 +12,7 @@
 #   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
 
 E2E_ROOT=$PWD
-STP_WIN_ARCH=${STP_WIN_ARCH:-$(bash "$E2E_ROOT/scripts/win-arch")}
+STP_WIN_ARCH=$(bash "$E2E_ROOT/scripts/win-arch")
 export STP_WIN_ARCH
 E2E_NATIVE=${E2E_NATIVE:-$E2E_ROOT/build/native}
 # The 32-bit tree keeps its old name; a 64-bit one (scripts/win-arch) has its own.
