@@ -231,7 +231,7 @@ int FinishSelfRemoval(const Text& folder_in) {
   // Installed in the folder the setup proposes, the product leaves the publisher's folder
   // behind: it goes as well when nothing else is in it.
   const Text parent = WithoutTrailingSeparator(platform::FolderPart(folder));
-  if (removed && SameName(platform::LastComponent(parent), params::kPublisherFolder)) {
+  if (removed && SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
     os.RemoveDirectory(parent);  // only when empty
   }
   return removed ? kExitRemoved : kExitIncomplete;
