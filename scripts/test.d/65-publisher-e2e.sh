@@ -82,12 +82,12 @@ walk() {  # LANG-TAG TITLE NEXT AGREE INSTALL FINISH LAUNCH NAME OEM LICENSE PUB
   e2e_shot "publisher-$tag-2-license"
   # Page 2's licence box holds the file's text, every character.
   dump_text "$product/$license" >"$log/$tag-license.expected"
-  grep -E '^control Edit\|vis\|' "$log/$tag-2" | cut -d'|' -f6- >"$log/$tag-license.shown"
+  grep -E '^control Edit\|vis\|' "$log/$tag-2" | cut -d'|' -f5- >"$log/$tag-license.shown"
   grep -qxF -f "$log/$tag-license.expected" "$log/$tag-license.shown" ||
     e2e_fail "page 2 does not show $license as written: $log/$tag-license.shown"
   e2e_drive "$log/$tag-3" wait "$title" click "$agree" dump
   local folder
-  folder=$(grep -E '^control Edit\|vis\|' "$log/$tag-3" | cut -d'|' -f6- | grep -E '^C:\\Program Files' | head -n1)
+  folder=$(grep -E '^control Edit\|vis\|' "$log/$tag-3" | cut -d'|' -f5- | grep -E '^C:\\Program Files' | head -n1)
   [[ $folder == *'\Zephyr Works\Zephyr' ]] || e2e_fail "page 3 proposes '$folder'"
   e2e_drive "$log/$tag-4" wait "$title" click "$install" until "$finish" 120000 \
     check "$launch" 0 click "$finish" gone
