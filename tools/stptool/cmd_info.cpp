@@ -65,7 +65,7 @@ int Run(const std::vector<std::string>& args) {
       for (char16_t c : *text) characters += (c & 0xFC00) != 0xDC00;
       shown = std::to_string(characters) + " characters: " +
               platform::TextToUtf8(text->substr(0, end));
-    } else if (text) {
+    } else if (text && !(text->empty() && row.default_value)) {
       shown = platform::TextToUtf8(*text);
     } else if (row.default_value) {
       shown = "(default) " + (row.kind == params::ParamKind::kFile
