@@ -25,6 +25,9 @@ RegKey* SimWindows::KeyOf(Handle key, std::uint32_t* access) {
 
 LStatus SimWindows::OpenOrCreate(Handle root, const Text& sub_key_in, std::uint32_t access,
                                  bool create, Handle* key) {
+  // As on Windows, a failed open leaves no handle behind: a caller that closes whatever it got
+  // must not close a key left over from an earlier call.
+  *key = 0;
   RegKey* node = KeyOf(root, nullptr);
   if (node == nullptr) return static_cast<LStatus>(kErrorInvalidHandle);
   TextView sub_key = UpToNul(sub_key_in);
