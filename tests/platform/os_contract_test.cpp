@@ -275,11 +275,46 @@ TEST_P(OsContract, RegistryValuesRoundTripWithTheirTypeAndSize) {
             static_cast<LStatus>(kErrorFileNotFound));
   EXPECT_EQ(os_.RegCloseKey(key), kErrorSuccess);
 
-  // Opened again, the values are there.
-  ASSERT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, path, kKeyRead, &key), kErrorSuccess);
-  ASSERT_EQ(os_.RegQueryValueEx(key, T("text"), &type, nullptr, &size), kErrorSuccess);
+  // Opened again, the values are there; names of keys and values compare without regard to
+  // case. A handle opened for reading cannot write.
+  Text upper_path = path;
+  for (char16_t& c : upper_path) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  ASSERT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, upper_path, kKeyRead, &key), kErrorSuccess);
+  ASSERT_EQ(os_.RegQueryValueEx(key, T("TEXT"), &type, nullptr, &size), kErrorSuccess);
   EXPECT_EQ(size, 6u);
-  os_.RegCloseKey(key);
+  EXPECT_EQ(os_.RegSetValueEx(key, T("text"), kRegSz, bytes, 6),
+            static_cast<LStatus>(kErrorAccessDenied));
+  EXPECT_EQ(os_.RegCloseKey(key), kErrorSuccess);
+}
+
+TEST_P(OsContract, RegistryStoresStringDataAsGiven) {
+  Handle key = 0;
+  ASSERT_EQ(os_.RegCreateKeyEx(kHkeyCurrentUser, env_->key(), kRegOptionNonVolatile,
+                               kKeyAllAccess, &key),
+            kErrorSuccess);
+  const std::uint8_t odd[] = {'a', 0, 'b'};  // odd size, no NUL
+  ASSERT_EQ(os_.RegSetValueEx(key, T("Name"), kRegSz, odd, 3), kErrorSuccess);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  ASSERT_EQ(os_.RegQueryValueEx(key, T("name"), &type, nullptr, &size), kErrorSuccess);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(size, 3u);
+  std::uint8_t buffer[8] = {};
+  size = 2;
+  EXPECT_EQ(os_.RegQueryValueEx(key, T("Name"), &type, buffer, &size),
+            static_cast<LStatus>(kErrorMoreData));
+  EXPECT_EQ(size, 3u);
+  size = sizeof buffer;
+  ASSERT_EQ(os_.RegQueryValueEx(key, T("Name"), &type, buffer, &size), kErrorSuccess);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{'a', 0, 'b', 0}));
+  ASSERT_EQ(os_.RegCloseKey(key), kErrorSuccess);
+  // A closed handle is no handle.
+  EXPECT_EQ(os_.RegCloseKey(key), static_cast<LStatus>(kErrorInvalidHandle));
+  EXPECT_EQ(os_.RegQueryValueEx(key, T("Name"), &type, nullptr, &size),
+            static_cast<LStatus>(kErrorInvalidHandle));
 }
 
 TEST_P(OsContract, RegistryMissingKeysAndMalformedPaths) {
@@ -289,10 +324,11 @@ TEST_P(OsContract, RegistryMissingKeysAndMalformedPaths) {
   EXPECT_EQ(key, 0u);
   // Windows rejects a key path that begins with a backslash; the helpers above the boundary
   // strip it.
-  EXPECT_NE(os_.RegCreateKeyEx(kHkeyCurrentUser, u"\\" + env_->key(), kRegOptionNonVolatile,
+  EXPECT_EQ(os_.RegCreateKeyEx(kHkeyCurrentUser, u"\\" + env_->key(), kRegOptionNonVolatile,
                                kKeyAllAccess, &key),
-            kErrorSuccess);
-  EXPECT_NE(os_.RegOpenKeyEx(kHkeyCurrentUser, T("\\Software"), kKeyRead, &key), kErrorSuccess);
+            static_cast<LStatus>(kErrorBadPathname));
+  EXPECT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, T("\\Software"), kKeyRead, &key),
+            static_cast<LStatus>(kErrorBadPathname));
 }
 
 TEST_P(OsContract, RegistryDeletesAKeyWithoutSubkeysOnly) {
@@ -301,10 +337,11 @@ TEST_P(OsContract, RegistryDeletesAKeyWithoutSubkeysOnly) {
   Handle key = 0;
   ASSERT_EQ(os_.RegCreateKeyEx(kHkeyCurrentUser, path, kRegOptionNonVolatile, kKeyAllAccess, &key),
             kErrorSuccess);
-  os_.RegCloseKey(key);
-  EXPECT_NE(os_.RegDeleteKey(kHkeyCurrentUser, parent), kErrorSuccess);
+  EXPECT_EQ(os_.RegDeleteKey(kHkeyCurrentUser, parent), static_cast<LStatus>(kErrorAccessDenied));
   EXPECT_EQ(os_.RegDeleteKey(kHkeyCurrentUser, path), kErrorSuccess);
-  EXPECT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, path, kKeyRead, &key),
+  EXPECT_EQ(os_.RegCloseKey(key), kErrorSuccess) << "a handle to a deleted key stays closable";
+  Handle reopened = 0;
+  EXPECT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, path, kKeyRead, &reopened),
             static_cast<LStatus>(kErrorFileNotFound));
   EXPECT_EQ(os_.RegDeleteKey(kHkeyCurrentUser, path), static_cast<LStatus>(kErrorFileNotFound));
 }
