@@ -18,8 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kUsage[] =
+const std::string kUsage =
     "usage: stptool build PRODUCT.ini -o SETUP.exe [--seed N] [--stub-dir DIR] [--payload DIR]\n"
+    "                     [--level N] [--jobs N] [--zlib]\n"
     "                     [--sign CERT.pfx [--sign-password-file FILE]]\n"
     "\n"
     "Writes the setup program of the product that PRODUCT.ini describes: the generic setup\n"
@@ -59,7 +60,8 @@ const char kUsage[] =
     "  --seed N           fixed salt and initialisation vector (reproducible output)\n"
     "  --stub-dir DIR     where setup-stub.exe and uninst-stub.exe are (default: beside stptool,\n"
     "                     else ../share/tavrel-setup relative to it)\n"
-    "  --payload DIR      this folder as the payload instead of the description's\n"
+    "  --payload DIR      this folder as the payload instead of the description's\n" +
+    CompressionHelp() +
     "  --sign CERT.pfx    sign the setup (Authenticode, SHA-256) with the certificate and key of\n"
     "                     this PKCS#12 file, using osslsigncode (on Windows: from the PATH)\n"
     "  --sign-password-file FILE\n"
@@ -87,6 +89,7 @@ int Run(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   builder::BuildOptions options;
   SignOptions sign;
+  CompressionArgs compression;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (args[i] == "-o" && i + 1 < args.size()) {
@@ -104,6 +107,7 @@ int Run(const std::vector<std::string>& args) {
       options.stub_dir = v;
     } else if (TakeOption(args, i, "payload", &v)) {
       options.payload = v;
+    } else if (TakeCompressionOption(args, i, &compression)) {
     } else if (TakeOption(args, i, "sign", &v)) {
       sign.certificate = v;
     } else if (TakeOption(args, i, "sign-password-file", &v)) {
@@ -115,6 +119,11 @@ int Run(const std::vector<std::string>& args) {
     }
   }
   if (positional.size() != 1) throw std::invalid_argument("expected one product description");
+  package::PackOptions pack;
+  ApplyCompression(compression, &pack);
+  options.compressor = pack.compressor;
+  options.level = pack.level;
+  options.jobs = pack.jobs;
   if (options.output.empty()) throw std::invalid_argument("-o SETUP.exe is missing");
   options.description = positional[0];
   if (options.stub_dir.empty()) options.stub_dir = DefaultStubDir();
@@ -130,6 +139,10 @@ int Run(const std::vector<std::string>& args) {
   platform::ScopedOs scope(*os);
   builder::BuildResult result;
   try {
+    ProgressLine progress("compressing");
+    options.on_progress = [&progress](std::int64_t done, std::int64_t total) {
+      progress.Update(done, total);
+    };
     result = builder::BuildSetup(options);
   } catch (const builder::BuildProblems& e) {
     for (const std::string& p : e.problems()) std::fprintf(stderr, "stptool build: %s\n", p.c_str());
