@@ -1,6 +1,7 @@
 #include "platform/job_pool.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 namespace platform {
@@ -52,10 +53,12 @@ int JobPool::Workers() const { return std::max<int>(1, static_cast<int>(threads_
 std::shared_ptr<JobPool::Ticket> JobPool::Submit(Work work) {
   auto ticket = std::make_shared<Ticket>();
   ticket->work_ = std::move(work);
-  if (threads_.empty() || !ticket->done_.Valid()) {
+  if (threads_.empty()) {
     Run(*ticket, 0);
     return ticket;
   }
+  // Not run here instead: it would use a worker's state while that worker's thread may too.
+  if (!ticket->done_.Valid()) throw std::runtime_error("The system has no semaphore left for a job");
   {
     Hold hold(lock_);
     queue_.push_back(ticket);

@@ -43,7 +43,8 @@ class JobPool {
 
   // The number of threads that run jobs (1 when they run on the owner's thread).
   int Workers() const;
-  // Hands a job to the pool.
+  // Hands a job to the pool. Throws std::runtime_error when the system cannot give the job the
+  // semaphore it is waited for with.
   std::shared_ptr<Ticket> Submit(Work work);
 
  private:
