@@ -63,7 +63,10 @@ struct ExtractOptions {
 // Any failure throws a platform::Exception: EReadError (package unreadable or too short),
 // EConvertError / ERangeError (manifest not a table of the required form, checked for every row
 // before anything is written), EFormatError (negative sizes, a corrupt member, a path that leaves
-// target_dir or the system folder, a "$" folder cell without its token), EWriteError (a folder or file that cannot be created or written). A length field
+// target_dir or the system folder, a "$" folder cell without its token), EWriteError (a folder or
+// file that cannot be created or written; a row whose file path or new folder is beyond the file
+// API's limits, platform::kPathLimit, is refused so on every system before anything of it is
+// made). A length field
 // not less than the file size means an empty package: nothing is written and nothing is thrown.
 // Files written before a failure stay on disk; the package file is closed on every path.
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,

@@ -65,6 +65,13 @@ inline constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorDirectory = 267;
 
+// Length limits of the Win32 file API for paths without the "\\?\" prefix, which bind every
+// program that declares no long-path awareness (ours declare none): a full path (FullPathLength)
+// of kPathLimit characters or more fails with kErrorPathNotFound, and a folder to create of
+// kFolderPathLimit or more (room is left for an 8.3 name) with kErrorFilenameExcedRange.
+inline constexpr size_t kPathLimit = 260;
+inline constexpr size_t kFolderPathLimit = kPathLimit - 12;
+
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;

@@ -285,8 +285,6 @@ class SimWindows : public Os {
                                                                  const Text& type) override;
 
  private:
-  static constexpr size_t kMaxPath = 260;
-  static constexpr size_t kMaxDirectoryPath = kMaxPath - 12;  // room left for an 8.3 name
   static constexpr size_t kMaxName = 255;
 
   struct Drive {
@@ -314,7 +312,7 @@ class SimWindows : public Os {
 
   // Resolves a Windows path whose full form is shorter than limit characters; on failure sets the
   // last error and returns nullopt.
-  std::optional<Resolved> Resolve(const Text& path, size_t limit = kMaxPath);
+  std::optional<Resolved> Resolve(const Text& path, size_t limit = kPathLimit);
   // After a failed lookup of an entry: 2 when its folder exists, else 3.
   std::uint32_t MissingCode(const std::filesystem::path& host);
   bool Fail(std::uint32_t code);
