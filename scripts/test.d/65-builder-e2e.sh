@@ -4,6 +4,8 @@
 # display name, nested payload folders and its own pictures (tests/e2e/make-product.sh).
 # Also: stptool.exe under Wine builds the same bytes as the Linux stptool (fixed --seed).
 set -euo pipefail
+# 32-bit programs run natively or emulated (scripts/with-i386; scripts/test runs stages so).
+[ -n "${STP_I386:-}" ] || exec bash "$(dirname "$0")/../with-i386" bash "$0" "$@"
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
 source tests/e2e/e2e-lib.sh

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# End to end: the demo product's Uninst.exe under Wine, run as Add/Remove Programs runs it (the
-# uninstall entry's UninstallString), its message boxes answered by the driver (tests/e2e/driver).
-# The prefix's files and registry are compared with a snapshot taken before the install: nothing of
+# End to end: the demo product's Uninst.exe (the shipped 32-bit program, in a 64-bit prefix) under
+# Wine, run as Add/Remove Programs runs it (the uninstall entry's UninstallString), its message
+# boxes answered by the driver (tests/e2e/driver). The prefix's files and registry (the 32-bit
+# view, which the setup writes) are compared with a snapshot taken before the install: nothing of
 # the product may be left and nothing else may change. English (code page 1252) and Chinese (936).
 set -euo pipefail
+# 32-bit programs run natively or emulated (scripts/with-i386; scripts/test runs stages so).
+[ -n "${STP_I386:-}" ] || exec bash "$(dirname "$0")/../with-i386" bash "$0" "$@"
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
 source tests/e2e/e2e-lib.sh
@@ -17,8 +20,6 @@ run=$E2E_ROOT/build/uninstall-e2e
 rm -rf "$run"
 mkdir -p "$run/log"
 log=$run/log
-# The folder the setup proposes, so the publisher's folder above it is checked as well.
-folder='C:\Program Files\Tavrel Soft\TavrelDemo'
 en="Setup - Tavrel Demo"
 zh="安装向导 - 塔维演示"
 
@@ -94,6 +95,8 @@ wait_self_removal() {
 # --- English ---------------------------------------------------------------------------------------
 export LANG=C.UTF-8
 e2e_prefix "$run/en"
+# The folder the setup proposes, so the publisher's folder above it is checked as well.
+folder="$E2E_PROGRAM_FILES\\Tavrel Soft\\TavrelDemo"
 snapshot "$run/en-before"
 
 echo "-- English: install, then uninstall through the uninstall entry"
@@ -114,7 +117,7 @@ snapshot "$run/en-after"
 same_as "$run/en-before" "$run/en-after" "install and uninstall"
 
 echo "-- The copy in the temporary folder goes when Windows restarts"
-wine wineboot -r >"$log/reboot.out" 2>&1 </dev/null
+wineboot -r >"$log/reboot.out" 2>&1 </dev/null
 wine_env_wait
 snapshot "$run/en-before-temp" with-temp
 # Compare the temporary folders only: a restart also refreshes files of Wine's own.

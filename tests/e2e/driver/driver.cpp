@@ -7,7 +7,8 @@
 // Steps:
 //   wait TITLE [MS]        wait for a visible top-level window titled TITLE; it becomes current
 //   click CAPTION          click the visible, enabled button of the current window with CAPTION
-//   check CAPTION 0|1      bring a check box into the given state (by clicking it)
+//                          (waiting up to 20 s for it to be shown)
+//   check CAPTION 0|1      bring a check box into the given state (by clicking it; waits as click)
 //   until TEXT [MS]        wait until a visible control of the current window shows TEXT
 //   type TEXT              set the text of the current window's visible single-line edit box
 //   dump                   one line per control: class|vis|ena|x,y,w,h|text (and chk/pos)
@@ -244,7 +245,9 @@ class Driver {
 
   bool Click(const std::wstring& caption) {
     if (!Current()) return false;
-    HWND button = FindControl(window_, caption, IsPushButton);
+    // A slow start (an emulated 32-bit program) can show the window before its page's controls.
+    HWND button = WaitFor([&] { return FindControl(window_, caption, IsPushButton); },
+                          kDefaultWaitMs);
     if (!button) return Fail(L"no visible button " + caption);
     if (!IsWindowEnabled(button)) return Fail(L"button disabled: " + caption);
     DWORD_PTR ignored = 0;
@@ -257,7 +260,7 @@ class Driver {
 
   bool Check(const std::wstring& caption, bool state) {
     if (!Current()) return false;
-    HWND box = FindControl(window_, caption, IsCheckBox);
+    HWND box = WaitFor([&] { return FindControl(window_, caption, IsCheckBox); }, kDefaultWaitMs);
     if (!box) return Fail(L"no visible check box " + caption);
     DWORD_PTR checked = 0;
     SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &checked);
