@@ -11,6 +11,7 @@
 //   check CAPTION 0|1      bring a check box into the given state (by clicking it; waits as click)
 //   until TEXT [MS]        wait until a visible control of the current window shows TEXT
 //   type TEXT              set the text of the current window's visible single-line edit box
+//                          (waits as click)
 //   dump                   one line per control: class|vis|ena|x,y,w,h|text (and chk/pos)
 //   tab [N]                press Tab N times (default 1); prints the control that has the focus
 //   size                   the current window's outer size: "size W H"
@@ -129,9 +130,11 @@ HWND WaitFor(Probe probe, DWORD ms) {
 // Lets the wizard's thread handle what was sent and run its idle rule before the next step.
 void Settle(HWND window) {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  // Not SMTO_ABORTIFHUNG: a program that is slow to take messages (emulated, on a busy machine)
+  // counts as hung after a few seconds, and the step after would see a page half made.
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored);
   Sleep(150);
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored);
 }
 
 bool IsKind(HWND control, LONG kind) {
@@ -293,18 +296,23 @@ class Driver {
 
   bool Type(const std::wstring& text) {
     if (!Current()) return false;
-    for (HWND c : Descendants(window_)) {
-      if (ClassOf(c) != L"Edit" || !IsWindowVisible(c)) continue;
-      if (GetWindowLongW(c, GWL_STYLE) & ES_MULTILINE) continue;
-      DWORD_PTR ignored = 0;
-      // WM_SETTEXT makes the edit box notify its parent of the change, as typing does.
-      SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
-      Settle(window_);
-      Line(L"typed " + text);
-      return true;
-    }
-    return Fail(L"no visible edit box");
+    const auto edit_box = [this]() -> HWND {
+      for (HWND c : Descendants(window_)) {
+        if (ClassOf(c) != L"Edit" || !IsWindowVisible(c)) continue;
+        if (GetWindowLongW(c, GWL_STYLE) & ES_MULTILINE) continue;
+        return c;
+      }
+      return nullptr;
+    };
+    HWND c = WaitFor(edit_box, kDefaultWaitMs);
+    if (!c) return Fail(L"no visible edit box");
+    DWORD_PTR ignored = 0;
+    // WM_SETTEXT makes the edit box notify its parent of the change, as typing does.
+    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    Settle(window_);
+    Line(L"typed " + text);
+    return true;
   }
 
   bool Dump() {
