@@ -228,10 +228,10 @@ int FinishSelfRemoval(const Text& folder_in) {
   }
   os.RemoveDirectory(folder);  // only when empty
   const bool removed = deleted && !os.DirectoryExists(folder);
-  // Installed in the folder the setup proposes, the product leaves the publisher's folder
-  // behind: it goes as well when nothing else is in it.
+  // Installed in the folder the setup proposes, the product leaves its publisher's folder (the
+  // parameter [publisher] Folder) behind: it goes as well when nothing else is in it.
   const Text parent = WithoutTrailingSeparator(platform::FolderPart(folder));
-  if (removed && SameName(platform::LastComponent(parent), params::kPublisherFolder)) {
+  if (removed && SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
     os.RemoveDirectory(parent);  // only when empty
   }
   return removed ? kExitRemoved : kExitIncomplete;

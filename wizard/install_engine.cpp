@@ -73,6 +73,11 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   DeletePackageFile(package_path);
 }
 
+Text UninstallCommand(const Text& setup_dir) {
+  const Text path = setup_dir + u"Uninst.exe";
+  return path.find(u' ') == Text::npos ? path : u"\"" + path + u"\"";
+}
+
 void AddShortcutsAndUninstallEntry(const InstallPlan& plan) noexcept {
   try {
     const Text program = ProgramPath(plan);
@@ -90,7 +95,7 @@ void AddShortcutsAndUninstallEntry(const InstallPlan& plan) noexcept {
     shell::RegWriteStringValue(root, key, u"DisplayVersion", plan.version);
     shell::RegWriteStringValue(root, key, u"Publisher", plan.publisher);
     shell::RegWriteStringValue(root, key, u"URLInfoAbout", plan.url_info_about);
-    shell::RegWriteStringValue(root, key, u"UninstallString", plan.setup_dir + u"Uninst.exe");
+    shell::RegWriteStringValue(root, key, u"UninstallString", UninstallCommand(plan.setup_dir));
   } catch (...) {
   }
 }

@@ -257,7 +257,11 @@ void TForm1::SetupLanguage() {
   for (const ControlText& t : ControlTexts(Language, {FDisplayName, FVersion, FNeedSize})) {
     if (ui::Control* c = ControlByName(t.control)) c->SetText(t.text);
   }
-  Memo2.SetLines(LicenseAgreement(Language, FDisplayName, FFreeware));
+  const Text& own_license = chinese ? FProduct.LicenseCn : FProduct.License;
+  Memo2.SetLines(own_license.empty()
+                     ? LicenseAgreement(Language, FDisplayName, FFreeware,
+                                        chinese ? FProduct.PublisherNameCn : FProduct.PublisherName)
+                     : LicenseLines(own_license));
 }
 
 // --- Destination folder -----------------------------------------------------------------------
@@ -281,7 +285,7 @@ void TForm1::ProposeSetupDir() {
   }
   const Text program_files = platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES")
                                  .value_or(Text());
-  editSetupDir.SetText(program_files + u"\\" + params::kPublisherFolder + u"\\" + FExeName);
+  editSetupDir.SetText(program_files + u"\\" + FProduct.PublisherFolder + u"\\" + FExeName);
 }
 
 void TForm1::editSetupDirChange() {
@@ -418,12 +422,13 @@ bool TForm1::InstallAction() {
     return false;
   }
 
+  const bool chinese = params::IsChinese(Language);
   AddShortcutsAndUninstallEntry({.setup_dir = FSetupDir,
                                  .exe_name = FExeName,
                                  .display_name = FDisplayName,
                                  .version = FVersion,
-                                 .publisher = Publisher(Language),
-                                 .url_info_about = UrlInfoAbout(Language),
+                                 .publisher = chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
+                                 .url_info_about = chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
                                  .desktop_shortcut = chkSCOnDesktop.Checked(),
                                  .quick_launch_shortcut = chkSCOnQuick.Visible() && chkSCOnQuick.Checked()});
 
