@@ -69,6 +69,12 @@ Text UrlInfoAbout(int language);
 // Where the maker's pages live; the Chinese page is a path below it.
 inline constexpr char16_t kMakerHomePage[] = u"http://www.tavrel.com/";
 
+// What /? shows: the switches and exit codes of a program ("setup" or "uninstall"), and the
+// message for a switch that cannot be used, as written on the command line.
+Text SetupUsage(int language);
+Text UninstallUsage(int language);
+Text BadSwitchMessage(int language, const Text& bad_switch, bool uninstaller);
+
 }  // namespace wizard
 
 // --- The uninstaller's texts ---------------------------------------------------------------------
