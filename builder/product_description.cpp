@@ -1,5 +1,6 @@
 #include "builder/product_description.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -25,26 +26,28 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-enum class Kind { kText, kBool, kPath, kCipher, kDigest, kCodePage };
+enum class Kind { kParam, kPath, kCipher, kDigest, kCodePage };
 
+// A key of the description: a product parameter (its row of params::kParams) or one of the
+// pictures and package settings below, which become resources rather than strings.
 struct Key {
+  std::string section;
+  std::string name;
+  bool required;
+  Kind kind;
+  std::string meaning;  // for the message when it is missing
+  const params::ParamRow* param = nullptr;
+};
+
+struct ResourceKey {
   const char* section;
   const char* name;
   bool required;
   Kind kind;
-  const char* meaning;  // for the message when it is missing
+  const char* meaning;
 };
 
-const Key kKeys[] = {
-    {"product", "WindowClass", true, Kind::kText, "id 1001: the class name of the product's main window"},
-    {"product", "WindowTitle", true, Kind::kText, "id 1002: the title of its main window, English edition"},
-    {"product", "WindowTitleCn", true, Kind::kText, "id 1003: the title of its main window, Chinese edition"},
-    {"product", "DisplayNameEn", true, Kind::kText, "id 1004: the product's name in English"},
-    {"product", "DisplayNameCn", true, Kind::kText, "id 1005: the product's name in Chinese"},
-    {"product", "Freeware", true, Kind::kBool, "id 1009: true or false"},
-    {"product", "ExeBaseName", true, Kind::kText, "id 1010: the main program's name without .exe"},
-    {"product", "Version", true, Kind::kText, "id 1011: the version text"},
-    {"product", "RequiredSpace", false, Kind::kText, ""},
+const ResourceKey kResourceKeys[] = {
     {"images", "BannerCn", true, Kind::kPath, "a baseline JPEG of 160 x 308 pixels with Chinese text"},
     {"images", "BannerEn", true, Kind::kPath, "a baseline JPEG of 160 x 308 pixels with English text"},
     {"images", "HeaderIcon", true, Kind::kPath, "a BMP of 32 x 32 pixels, 24 bits per pixel"},
@@ -56,11 +59,45 @@ const Key kKeys[] = {
     {"package", "CodePage", false, Kind::kCodePage, ""},
 };
 
-std::string KeyList(const char* section) {
+// Every key, the parameters first, in the order the messages list them.
+const std::vector<Key>& Keys() {
+  static const std::vector<Key> keys = [] {
+    std::vector<Key> k;
+    for (const params::ParamRow& row : params::kParams) {
+      k.push_back({row.section, row.key, row.required, Kind::kParam,
+                   "id " + std::to_string(row.id) + ": " + row.help, &row});
+    }
+    for (const ResourceKey& r : kResourceKeys) k.push_back({r.section, r.name, r.required, r.kind, r.meaning});
+    return k;
+  }();
+  return keys;
+}
+
+// The sections in order of first appearance.
+std::vector<std::string> Sections() {
+  std::vector<std::string> out;
+  for (const Key& k : Keys()) {
+    if (std::find(out.begin(), out.end(), k.section) == out.end()) out.push_back(k.section);
+  }
+  return out;
+}
+
+// "[product], [images] and [package]"
+std::string SectionList(const std::string& joiner) {
+  const std::vector<std::string> sections = Sections();
   std::string out;
-  for (const Key& k : kKeys) {
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    if (i > 0) out += i + 1 == sections.size() ? joiner : ", ";
+    out += "[" + sections[i] + "]";
+  }
+  return out;
+}
+
+std::string KeyList(const std::string& section) {
+  std::string out;
+  for (const Key& k : Keys()) {
     // The table's section names are in lower case already.
-    if (std::string_view(k.section) != section) continue;
+    if (k.section != section) continue;
     if (!out.empty()) out += ", ";
     out += k.name;
   }
@@ -96,6 +133,11 @@ int DigestByName(const std::string& text) {
   return -1;
 }
 
+std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d) {
+  return {{"Payload", d.payload},        {"BannerCn", d.banner_cn}, {"BannerEn", d.banner_en},
+          {"HeaderIcon", d.header_icon}, {"AppIcon", d.app_icon},   {"FileIcon", d.file_icon}};
+}
+
 std::string CheckFileName(TextView name) {
   if (name.empty()) return "it is empty";
   for (char16_t c : name) {
@@ -124,6 +166,40 @@ std::string CheckDisplayName(TextView name) {
   if (name.size() > 251) return "it is longer than 251 characters";
   return {};
 }
+
+namespace {
+
+template <typename Problem>
+void ReadParam(const params::ParamRow& row, const std::string& v, const Text& t, int line,
+               const Problem& problem, ProductDescription* d) {
+  const std::string name = row.key;
+  switch (row.kind) {
+    case params::ParamKind::kBool:
+      if (EqualsIgnoringCase(v, "true")) d->product.*row.flag = true;
+      else if (EqualsIgnoringCase(v, "false")) d->product.*row.flag = false;
+      else problem(line, name + " = " + v + ": expected true or false");
+      return;
+    case params::ParamKind::kText:
+    case params::ParamKind::kSize:
+    case params::ParamKind::kFile:
+      d->product.*row.text = t;
+      break;
+  }
+  if (row.id == params::kIdDisplayNameEn || row.id == params::kIdDisplayNameCn) {
+    if (std::string why = CheckDisplayName(t); !why.empty()) {
+      problem(line, name + " \"" + v + "\" cannot name the shortcut and the uninstall registry key: " + why);
+    }
+  }
+  if (row.id == params::kIdExeBaseName) {
+    const std::string why = CheckFileName(t + u".exe");
+    if (!why.empty() || (t.size() > 4 && EqualsIgnoringCase(v.substr(v.size() - 4), ".exe"))) {
+      problem(line, "ExeBaseName \"" + v + "\" is not a program name without .exe" +
+                        (why.empty() ? std::string() : ": " + why));
+    }
+  }
+}
+
+}  // namespace
 
 ProductDescription ParseProductDescription(std::string_view text, const std::string& path,
                                            std::vector<std::string>* problems) {
@@ -164,9 +240,10 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
         continue;
       }
       section = Lower(Trim(line.substr(1, line.size() - 2)));
-      if (section != "product" && section != "images" && section != "package") {
+      const std::vector<std::string> sections = Sections();
+      if (std::find(sections.begin(), sections.end(), section) == sections.end()) {
         problem(number, "unknown section [" + std::string(line.substr(1, line.size() - 2)) +
-                            "]; the sections are [product], [images] and [package]");
+                            "]; the sections are " + SectionList(" and "));
         section = "?";
       }
       continue;
@@ -179,70 +256,48 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
     const std::string key(Trim(line.substr(0, eq)));
     const std::string value(Trim(line.substr(eq + 1)));
     if (section.empty()) {
-      problem(number, key + " comes before any section; it belongs under [product], [images] or [package]");
+      problem(number, key + " comes before any section; it belongs under " + SectionList(" or "));
       continue;
     }
     if (section == "?") continue;  // reported with its section
     const Key* known = nullptr;
-    for (const Key& k : kKeys) {
+    for (const Key& k : Keys()) {
       if (k.section == section && EqualsIgnoringCase(k.name, key)) known = &k;
     }
     if (!known) {
       problem(number, "unknown key " + key + " in [" + section + "]; the keys there are " +
-                          KeyList(section.c_str()));
+                          KeyList(section));
       continue;
     }
     const std::string id = section + "." + Lower(known->name);
     if (auto it = values.find(id); it != values.end()) {
-      problem(number, std::string(known->name) + " is given twice (first at line " +
+      problem(number, known->name + " is given twice (first at line " +
                           std::to_string(it->second.line) + ")");
       continue;
     }
     values[id] = Value{value, number};
   }
 
-  for (const Key& k : kKeys) {
-    const std::string id = std::string(k.section) + "." + Lower(k.name);
+  for (const Key& k : Keys()) {
+    const std::string id = k.section + "." + Lower(k.name);
     auto it = values.find(id);
     if (it == values.end() || (it->second.text.empty() && k.required)) {
       if (k.required) {
         problem(it == values.end() ? 0 : it->second.line,
-                "[" + std::string(k.section) + "] " + k.name + (it == values.end() ? " is missing" : " is empty") +
+                "[" + k.section + "] " + k.name + (it == values.end() ? " is missing" : " is empty") +
                     "; expected " + k.meaning);
       }
+      if (k.param && k.param->default_value) d.product.*k.param->text = k.param->default_value;
       continue;
     }
     const std::string& v = it->second.text;
     const int line = it->second.line;
-    const std::string name = k.name;
+    const std::string& name = k.name;
     const Text t = platform::Utf8ToText(v);
     switch (k.kind) {
-      case Kind::kText:
-        if (name == "WindowClass") d.window_class = t;
-        else if (name == "WindowTitle") d.window_title = t;
-        else if (name == "WindowTitleCn") d.window_title_cn = t;
-        else if (name == "DisplayNameEn") d.display_name_en = t;
-        else if (name == "DisplayNameCn") d.display_name_cn = t;
-        else if (name == "ExeBaseName") d.exe_base_name = t;
-        else if (name == "Version") d.version = t;
-        else if (name == "RequiredSpace") d.required_space = t;
-        if (name == "DisplayNameEn" || name == "DisplayNameCn") {
-          if (std::string why = CheckDisplayName(t); !why.empty()) {
-            problem(line, name + " \"" + v + "\" cannot name the shortcut and the uninstall registry key: " + why);
-          }
-        }
-        if (name == "ExeBaseName") {
-          const std::string why = CheckFileName(t + u".exe");
-          if (!why.empty() || (t.size() > 4 && EqualsIgnoringCase(v.substr(v.size() - 4), ".exe"))) {
-            problem(line, "ExeBaseName \"" + v + "\" is not a program name without .exe" +
-                              (why.empty() ? std::string() : ": " + why));
-          }
-        }
-        break;
-      case Kind::kBool:
-        if (EqualsIgnoringCase(v, "true")) d.freeware = true;
-        else if (EqualsIgnoringCase(v, "false")) d.freeware = false;
-        else problem(line, name + " = " + v + ": expected true or false");
+      case Kind::kParam:
+        d.given[k.param->id] = line;
+        ReadParam(*k.param, v, t, line, problem, &d);
         break;
       case Kind::kPath: {
         const std::string p = JoinHostPath(path, v);

@@ -1,15 +1,7 @@
 // The product description that `stptool build` reads: a UTF-8 INI file.
 //
 //   [product]
-//   WindowClass   = ...       ; id 1001, the class of the product's main window
-//   WindowTitle   = ...       ; id 1002, its title in the English edition
-//   WindowTitleCn = ...       ; id 1003, its title in the Chinese edition
-//   DisplayNameEn = ...       ; id 1004
-//   DisplayNameCn = ...       ; id 1005
-//   Freeware      = true      ; id 1009, true or false
-//   ExeBaseName   = ...       ; id 1010, the main program is ExeBaseName.exe in the payload
-//   Version       = ...       ; id 1011
-//   RequiredSpace = 12 MB     ; id 1012, optional: computed from the payload when absent
+//   ...                       ; the string-table parameters: params::kParams lists them
 //   [images]
 //   BannerCn   = images/banner-cn.jpg   ; IMAGELEFT0, baseline JPEG 160 x 308
 //   BannerEn   = images/banner-en.jpg   ; IMAGELEFT2, baseline JPEG 160 x 308
@@ -27,11 +19,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "params/product_params.h"
 #include "platform/os.h"
 
 namespace builder {
@@ -40,16 +35,9 @@ using platform::Text;
 using platform::TextView;
 
 struct ProductDescription {
-  // [product]
-  Text window_class;
-  Text window_title;
-  Text window_title_cn;
-  Text display_name_en;
-  Text display_name_cn;
-  bool freeware = false;
-  Text exe_base_name;
-  Text version;
-  std::optional<Text> required_space;
+  // The string-table parameters (params::kParams): the values given, the defaults of the others.
+  params::ProductParams product;
+  std::map<std::uint32_t, int> given;  // id -> line of the description, for the keys it gives
   // [images] and [package]: paths on this host, the description's folder joined with the value
   // (so messages name them the way the user wrote them)
   std::string banner_cn;
@@ -68,6 +56,10 @@ struct ProductDescription {
 // appended to problems as one sentence that begins with "path:line:" or "path:".
 ProductDescription ParseProductDescription(std::string_view text, const std::string& path,
                                            std::vector<std::string>* problems);
+
+// The files and folders the description names, as (key, host path) pairs: what a build system
+// watches. Payload comes first.
+std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d);
 
 // Why a display name cannot name a shortcut file and an uninstall registry key; empty when it can.
 std::string CheckDisplayName(TextView name);

@@ -178,7 +178,7 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
       return;
     }
     if (!*holds) outside_code_page.push_back(TextToUtf8(relative));
-    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(d.exe_base_name + u".exe")) has_program = true;
+    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(d.product.ExeBaseName + u".exe")) has_program = true;
     if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(kUninstallerName)) in->payload_has_uninstaller = true;
     // Readable: opened and its first byte read, as packing will.
     std::ifstream probe(HostPath(f.host_path), std::ios::binary);
@@ -195,8 +195,8 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
     problems->push_back("Payload: these names cannot be written in code page " + std::to_string(d.code_page) +
                         " (CodePage in [package]); rename them or choose another code page:" + list);
   }
-  if (!d.exe_base_name.empty() && !has_program) {
-    problems->push_back("Payload: " + payload + " has no " + TextToUtf8(d.exe_base_name) +
+  if (!d.product.ExeBaseName.empty() && !has_program) {
+    problems->push_back("Payload: " + payload + " has no " + TextToUtf8(d.product.ExeBaseName) +
                         ".exe in its top folder; expected the main program named by ExeBaseName");
   }
   if (total > std::numeric_limits<std::int32_t>::max()) {
@@ -248,12 +248,17 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
   return in;
 }
 
+// The string table: every parameter the description gives or needs. A parameter with a default
+// that the description leaves out is not stored; the programs' loaders supply the same default.
 std::vector<std::pair<std::uint32_t, Text>> ProductStrings(const ProductDescription& d, const Text& required_space) {
-  return {{params::kIdWindowClass, d.window_class},     {params::kIdWindowTitle, d.window_title},
-          {params::kIdWindowTitleCn, d.window_title_cn}, {params::kIdDisplayNameEn, d.display_name_en},
-          {params::kIdDisplayNameCn, d.display_name_cn}, {params::kIdFreeware, params::FreewareText(d.freeware)},
-          {params::kIdExeBaseName, d.exe_base_name},     {params::kIdVersion, d.version},
-          {params::kIdRequiredSpace, required_space}};
+  params::ProductParams p = d.product;
+  p.RequiredSpace = required_space;
+  std::vector<std::pair<std::uint32_t, Text>> strings;
+  for (const params::ParamRow& row : params::kParams) {
+    if (row.default_value && !d.given.contains(row.id)) continue;
+    strings.emplace_back(row.id, params::StoredText(row, p));
+  }
+  return strings;
 }
 
 // Strings and both icons: what the setup and the uninstaller both carry.
@@ -357,6 +362,9 @@ BuildResult BuildSetup(const BuildOptions& options) {
     }
   }
   const ProductDescription& d = in.d;
+  // The size the wizard shows: as the description gives it, else computed from the payload.
+  const std::optional<Text> given_space =
+      d.given.contains(params::kIdRequiredSpace) ? std::optional<Text>(d.product.RequiredSpace) : std::nullopt;
   std::optional<PeImage> setup_image, uninst_image;
   const std::string setup_stub_path = Utf8Of(HostPath(options.stub_dir) / kSetupStubName);
   const std::string uninst_stub_path = Utf8Of(HostPath(options.stub_dir) / kUninstStubName);
@@ -378,13 +386,13 @@ BuildResult BuildSetup(const BuildOptions& options) {
     // Its size counts in the required space, which it carries itself: the uninstaller with the
     // final text is at most a few bytes longer than with a provisional one, and a file-aligned
     // image does not grow for that.
-    std::vector<ResourceInput> r = CommonResources(in, d.required_space.value_or(RequiredSpaceText(payload_bytes)), *uninst_image);
+    std::vector<ResourceInput> r = CommonResources(in, given_space.value_or(RequiredSpaceText(payload_bytes)), *uninst_image);
     r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"INSTALLEDFILES"), 0, InstalledFilesResource(installed)});
     WriteImageWithResources(*uninst_stub, *uninst_image, r, nullptr, uninstaller);
     payload_bytes += uninstaller.Size();
   }
-  const Text required_space = d.required_space.value_or(RequiredSpaceText(payload_bytes));
-  if (!in.payload_has_uninstaller && !d.required_space) {
+  const Text required_space = given_space.value_or(RequiredSpaceText(payload_bytes));
+  if (!in.payload_has_uninstaller && !given_space) {
     // Written again with the final text.
     MemoryFile again;
     std::vector<ResourceInput> r = CommonResources(in, required_space, *uninst_image);
@@ -437,7 +445,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     if (!back) throw platform::EReadError(u"Cannot read back " + partial_os);
     const PeImage image(*back);
     const ResourceEntry* pkg = image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
-    if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) != d.exe_base_name) {
+    if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) != d.product.ExeBaseName) {
       throw platform::EFormatError(u"The written setup does not read back as written");
     }
     package::FileRange range(*back, pkg->file_offset, pkg->size);

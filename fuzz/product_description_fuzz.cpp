@@ -20,12 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (problem.compare(0, path.size() + 1, path + ":") != 0) __builtin_trap();
   }
   if (problems.empty()) {
-    if (!builder::CheckDisplayName(description.display_name_en).empty() ||
-        !builder::CheckDisplayName(description.display_name_cn).empty()) {
+    if (!builder::CheckDisplayName(description.product.DisplayNameEn).empty() ||
+        !builder::CheckDisplayName(description.product.DisplayNameCn).empty()) {
       __builtin_trap();
     }
     if (description.cipher < 0 || description.digest < 0) __builtin_trap();
-    if (!builder::CheckFileName(description.exe_base_name + u".exe").empty()) __builtin_trap();
+    if (!builder::CheckFileName(description.product.ExeBaseName + u".exe").empty()) __builtin_trap();
   }
   return 0;
 }

@@ -26,16 +26,27 @@ Text LoadParamString(std::uint32_t id) {
 
 ProductParams LoadProductParams() {
   ProductParams p;
-  p.WindowClass = LoadParamString(kIdWindowClass);
-  p.WindowTitle = LoadParamString(kIdWindowTitle);
-  p.WindowTitleCn = LoadParamString(kIdWindowTitleCn);
-  p.DisplayNameEn = LoadParamString(kIdDisplayNameEn);
-  p.DisplayNameCn = LoadParamString(kIdDisplayNameCn);
-  p.Freeware = FreewareFromText(LoadParamString(kIdFreeware));
-  p.ExeBaseName = LoadParamString(kIdExeBaseName);
-  p.Version = LoadParamString(kIdVersion);
-  p.RequiredSpace = LoadParamString(kIdRequiredSpace);
+  for (const ParamRow& row : kParams) {
+    std::optional<Text> text = platform::CurrentOs().LoadResString(row.id, kStringTableLanguage);
+    if (!text && row.default_value) text = Text(row.default_value);
+    if (row.flag) {
+      p.*row.flag = FreewareFromText(text.value_or(Text()));
+    } else {
+      p.*row.text = text.value_or(Text());
+    }
+  }
   return p;
+}
+
+const ParamRow* FindParam(std::uint32_t id) {
+  for (const ParamRow& row : kParams) {
+    if (row.id == id) return &row;
+  }
+  return nullptr;
+}
+
+Text StoredText(const ParamRow& row, const ProductParams& p) {
+  return row.flag ? FreewareText(p.*row.flag) : p.*row.text;
 }
 
 std::optional<bool> ParseBoolText(TextView text) {

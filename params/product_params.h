@@ -1,6 +1,6 @@
-// The product parameters: what the setup program reads from its string table (ids 1001-1012)
-// and what `stptool build` writes there, the freeware rule, and the wizard's language. The one
-// home of these for the entry routine, the wizard and the builder.
+// The product parameters: what the setup program reads from its string table and what
+// `stptool build` writes there (the table kParams), the freeware rule, and the wizard's language.
+// The one home of these for the entry routine, the wizard, the uninstaller and the builder.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,59 @@ struct ProductParams {
   Text Version;
   Text RequiredSpace;  // display text, never parsed
 };
+
+// How a parameter is written in the product description and stored in the string table.
+enum class ParamKind {
+  kText,  // the value as written
+  kBool,  // true or false; stored as the boolean text of FreewareText
+  kSize,  // display text of a size; computed from the payload when the key is absent
+  kFile,  // a UTF-8 file named by the value; its text is stored
+};
+
+// One product parameter, from its key in the product description to its member of ProductParams.
+// The description reader, the builder's string writer, the setup's and the uninstaller's loaders,
+// `stptool info` and `stptool build --help` all walk kParams, so a parameter is declared here once.
+struct ParamRow {
+  std::uint32_t id;               // string table id
+  const char* section;            // section of the product description (lower case)
+  const char* key;                // key in that section; also the name stptool info shows
+  ParamKind kind;
+  const char16_t* default_value;  // stored when the key is absent; nullptr: none (see required)
+  bool required;                  // a description without the key (or with it empty) is refused
+  const char* example;            // a value for `stptool build --help`
+  const char* help;               // one line: what the value is and does
+  Text ProductParams::*text;      // the member, for every kind but kBool
+  bool ProductParams::*flag;      // the member, for kBool
+};
+
+inline constexpr ParamRow kParams[] = {
+    {kIdWindowClass, "product", "WindowClass", ParamKind::kText, nullptr, true, "MyAppWindow",
+     "the class name of the product's main window", &ProductParams::WindowClass, nullptr},
+    {kIdWindowTitle, "product", "WindowTitle", ParamKind::kText, nullptr, true, "My App",
+     "the title of its main window, English edition", &ProductParams::WindowTitle, nullptr},
+    {kIdWindowTitleCn, "product", "WindowTitleCn", ParamKind::kText, nullptr, true, "...",
+     "the title of its main window, Chinese edition", &ProductParams::WindowTitleCn, nullptr},
+    {kIdDisplayNameEn, "product", "DisplayNameEn", ParamKind::kText, nullptr, true, "Maker My App",
+     "the product's name in English: names the shortcuts and the uninstall entry",
+     &ProductParams::DisplayNameEn, nullptr},
+    {kIdDisplayNameCn, "product", "DisplayNameCn", ParamKind::kText, nullptr, true, "...",
+     "the product's name in Chinese", &ProductParams::DisplayNameCn, nullptr},
+    {kIdFreeware, "product", "Freeware", ParamKind::kBool, nullptr, true, "true",
+     "true or false: which licence terms the wizard shows", nullptr, &ProductParams::Freeware},
+    {kIdExeBaseName, "product", "ExeBaseName", ParamKind::kText, nullptr, true, "MyApp",
+     "the main program's name without .exe; the payload holds it in its top folder",
+     &ProductParams::ExeBaseName, nullptr},
+    {kIdVersion, "product", "Version", ParamKind::kText, nullptr, true, "1.0", "the version text",
+     &ProductParams::Version, nullptr},
+    {kIdRequiredSpace, "product", "RequiredSpace", ParamKind::kSize, nullptr, false, "12 MB",
+     "optional: the space the wizard says it needs; computed from the payload when absent",
+     &ProductParams::RequiredSpace, nullptr},
+};
+
+// The row of an id; nullptr when no parameter has it.
+const ParamRow* FindParam(std::uint32_t id);
+// The string the builder stores for a row's value in p; LoadProductParams reads it back.
+Text StoredText(const ParamRow& row, const ProductParams& p);
 
 // One string of the table through the current Os; empty when the id is missing.
 Text LoadParamString(std::uint32_t id);

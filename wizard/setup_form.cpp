@@ -179,10 +179,11 @@ void TForm1::ApplyLayout() {
 void TForm1::FormCreate() {
   platform::Os& os = platform::CurrentOs();
   // 1. The product parameters the wizard needs (the entry routine read the window names).
-  FExeName = params::LoadParamString(params::kIdExeBaseName);
-  FVersion = params::LoadParamString(params::kIdVersion);
-  FNeedSize = params::LoadParamString(params::kIdRequiredSpace);
-  FFreeware = params::FreewareFromText(params::LoadParamString(params::kIdFreeware));
+  FProduct = params::LoadProductParams();
+  FExeName = FProduct.ExeBaseName;
+  FVersion = FProduct.Version;
+  FNeedSize = FProduct.RequiredSpace;
+  FFreeware = FProduct.Freeware;
   // 2. Banner and header icon.
   LoadImages();
   // 3. Everything that depends on the language.
@@ -228,8 +229,7 @@ void TForm1::LoadImages() {
 
 void TForm1::SetupLanguage() {
   const bool chinese = params::IsChinese(Language);
-  FDisplayName = params::LoadParamString(chinese ? params::kIdDisplayNameCn
-                                                  : params::kIdDisplayNameEn);
+  FDisplayName = chinese ? FProduct.DisplayNameCn : FProduct.DisplayNameEn;
   for (const LayoutChange& change : LayoutChanges(Language)) {
     ui::Control* c = ControlByName(change.control);
     if (c == nullptr) continue;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "params/product_params.h"
 #include "platform/os.h"
 #include "ui/controls.h"
 #include "wizard/install_engine.h"
@@ -57,6 +58,7 @@ class TForm1 : public ui::Form {
 
   // Fields.
   const int Language;
+  params::ProductParams FProduct;  // every product parameter, read once at creation
   Text FDisplayName;
   Text FVersion;
   Text FNeedSize;

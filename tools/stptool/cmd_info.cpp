@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "builder/pe_image.h"
+#include "params/product_params.h"
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/text.h"
@@ -18,21 +19,10 @@ namespace {
 const char kUsage[] =
     "usage: stptool info SETUP.EXE\n"
     "\n"
-    "Prints the product strings of a setup program (string table ids 1001 to 1012, language\n"
-    "2052), one per line as ID, name and text, then every resource it carries as type, name,\n"
-    "language and size in bytes, TAB-separated. A missing string is printed as \"(none)\".\n";
-
-struct ProductString {
-  std::uint32_t id;
-  const char* name;
-};
-// The strings the setup program reads; 1006 to 1008 are unused.
-constexpr ProductString kProductStrings[] = {
-    {1001, "WindowClass"},   {1002, "WindowTitle"},   {1003, "WindowTitleCn"},
-    {1004, "DisplayNameEn"}, {1005, "DisplayNameCn"}, {1009, "Freeware"},
-    {1010, "ExeBaseName"},   {1011, "Version"},       {1012, "RequiredSpace"},
-};
-constexpr std::uint16_t kProductLanguage = 2052;
+    "Prints the product strings of a setup program (its string table, language 2052), one per\n"
+    "line as ID, name and text, then every resource it carries as type, name, language and size\n"
+    "in bytes, TAB-separated. A missing string is printed as \"(none)\", or, when the setup then\n"
+    "uses a default, as \"(default)\" and that value.\n";
 
 const char* TypeName(const builder::ResourceId& type) {
   if (type.IsName()) return nullptr;
@@ -61,12 +51,19 @@ int Run(const std::vector<std::string>& args) {
   }
   const builder::PeImage image(*file);
 
-  std::printf("product strings (language %d):\n", kProductLanguage);
-  for (const ProductString& s : kProductStrings) {
+  std::printf("product strings (language %d):\n", params::kStringTableLanguage);
+  for (const params::ParamRow& row : params::kParams) {
     const std::optional<platform::Text> text =
-        builder::LoadString(*file, image, s.id, kProductLanguage);
-    std::printf("%u\t%s\t%s\n", s.id, s.name,
-                text ? platform::TextToUtf8(*text).c_str() : "(none)");
+        builder::LoadString(*file, image, row.id, params::kStringTableLanguage);
+    std::string shown;
+    if (text) {
+      shown = platform::TextToUtf8(*text);
+    } else if (row.default_value) {
+      shown = "(default) " + platform::TextToUtf8(row.default_value);
+    } else {
+      shown = "(none)";
+    }
+    std::printf("%u\t%s\t%s\n", row.id, row.key, shown.c_str());
   }
   std::printf("resources:\n");
   for (const builder::ResourceEntry& e : image.resources()) {
