@@ -12,14 +12,10 @@ namespace startup {
 
 namespace {
 
-Text LanguageLine(int language, std::uint32_t code_page) {
-  return Text(u"Language: ") + (params::IsChinese(language) ? u"Chinese" : u"English") +
-         u" (code page " + wizard::NumberText(code_page) + u")";
-}
 
 int Finish(wizard::InstallLog& log, const Text& result, int code) {
-  log.Line(u"Result: " + result);
-  log.Line(u"Exit code: " + wizard::NumberText(code));
+  log.Line({u"Result: ", result});
+  log.Line({u"Exit code: ", wizard::NumberText(code)});
   return code;
 }
 
@@ -36,17 +32,21 @@ int RunSetup(ui::Backend& backend) {
   wizard::InstallLog log;
   wizard::OpenRequestedLog(log, switches.log_file,
                            params::LoadParamString(params::kIdExeBaseName), u"-setup.log");
-  log.Line(u"Command line: " + command_line);
-  for (const Text& other : switches.others) log.Line(u"Argument ignored: " + other);
-  log.Line(LanguageLine(language, code_page));
+  log.Line({u"Command line: ", command_line});
+  for (const Text& other : switches.others) log.Line({u"Argument ignored: ", other});
+  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
+            u" (code page ", wizard::NumberText(code_page), u")"});
   log.Line(switches.silent ? u"Mode: silent" : u"Mode: wizard");
 
   // Without a window of its own yet, the boxes below have no owner.
   const Text caption = params::IsChinese(language) ? u"安装向导" : u"Setup";
   if (!switches.bad_switch.empty()) {
-    log.Line(u"Bad switch: " + switches.bad_switch);
+    log.Line({u"Bad switch: ", switches.bad_switch});
     if (!switches.silent) {
-      os.MessageBox(0, wizard::BadSwitchMessage(language, switches.bad_switch, false), caption,
+      os.MessageBox(0,
+                    wizard::BadSwitchMessage(language, switches.bad_switch,
+                                             wizard::SetupUsage(language)),
+                    caption,
                     platform::kMbOk);
     }
     return Finish(log, u"nothing done", wizard::kExitBadSwitch);
@@ -59,7 +59,7 @@ int RunSetup(ui::Backend& backend) {
   StartupStrings strings = LoadStartupStrings();
   strings.RunningTitle = FindRunningTitle(strings);
   if (!strings.RunningTitle.empty()) {
-    log.Line(u"The product is running: " + strings.RunningTitle);
+    log.Line({u"The product is running: ", strings.RunningTitle});
     if (switches.silent) return Finish(log, u"nothing done", wizard::kExitProductRunning);
     // Shown before the application exists, so it has no owner window.
     const Refusal refusal = RefusalMessage(language, strings);

@@ -284,12 +284,12 @@ int RunUninstall(ui::Backend& backend) {
 
   wizard::InstallLog log;
   wizard::OpenRequestedLog(log, switches.log_file, product.ExeBaseName, u"-uninstall.log");
-  log.Line(u"Command line: " + command_line);
-  log.Line(Text(u"Language: ") + (params::IsChinese(language) ? u"Chinese" : u"English") +
-           u" (code page " + wizard::NumberText(code_page) + u")");
+  log.Line({u"Command line: ", command_line});
+  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
+            u" (code page ", wizard::NumberText(code_page), u")"});
   const auto finish = [&log](const Text& result, int code) {
-    log.Line(u"Result: " + result);
-    log.Line(u"Exit code: " + wizard::NumberText(code));
+    log.Line({u"Result: ", result});
+    log.Line({u"Exit code: ", wizard::NumberText(code)});
     return code;
   };
   // A box the user must answer, unless the run is silent.
@@ -298,8 +298,9 @@ int RunUninstall(ui::Backend& backend) {
   };
 
   if (!switches.bad_switch.empty()) {
-    log.Line(u"Bad switch: " + switches.bad_switch);
-    tell(wizard::BadSwitchMessage(language, switches.bad_switch, true), platform::kMbOk);
+    log.Line({u"Bad switch: ", switches.bad_switch});
+    tell(wizard::BadSwitchMessage(language, switches.bad_switch, wizard::UninstallUsage(language)),
+         platform::kMbOk);
     return finish(u"nothing removed", kExitDeclined);
   }
   if (switches.help) {
@@ -310,7 +311,7 @@ int RunUninstall(ui::Backend& backend) {
   startup::StartupStrings strings = startup::LoadStartupStrings();
   strings.RunningTitle = startup::FindRunningTitle(strings);
   if (!strings.RunningTitle.empty()) {
-    log.Line(u"The product is running: " + strings.RunningTitle);
+    log.Line({u"The product is running: ", strings.RunningTitle});
     tell(wizard::UninstallRunningMessage(language, strings.RunningTitle, strings.WindowTitle),
          platform::kMbOk | platform::kMbIconWarning);
     return finish(u"nothing removed", kExitProductRunning);
@@ -321,8 +322,9 @@ int RunUninstall(ui::Backend& backend) {
   app.SetTitle(texts.Caption);
   app.SetIcon(u"AppIcon");
 
-  if (!silent && os.MessageBox(0, texts.MsgConfirm, texts.Caption,
-                               platform::kMbYesNo | platform::kMbIconQuestion) != platform::kIdYes) {
+  if (!silent &&
+      os.MessageBox(0, texts.MsgConfirm, texts.Caption,
+                    platform::kMbYesNo | platform::kMbIconQuestion) != platform::kIdYes) {
     return finish(u"declined", kExitDeclined);
   }
 
@@ -333,11 +335,13 @@ int RunUninstall(ui::Backend& backend) {
   const Text self_path = os.ModuleFileName();
   const Plan plan = MakePlan(self_path, std::move(files),
                              {product.DisplayNameEn, product.DisplayNameCn});
-  log.Line(u"Folder: " + plan.folder);
-  for (const Text& file : plan.files) log.Line(u"File: " + plan.folder + file);
-  for (const Text& link : plan.shortcuts) log.Line(u"Shortcut: " + link);
-  for (const Text& key : plan.entry_keys) log.Line(u"Uninstall entry: " + FullKeyName(key));
-  if (!plan.created_folder.empty()) log.Line(u"Folders created by the setup from: " + plan.created_folder);
+  log.Line({u"Folder: ", plan.folder});
+  for (const Text& file : plan.files) log.Line({u"File: ", plan.folder, file});
+  for (const Text& link : plan.shortcuts) log.Line({u"Shortcut: ", link});
+  for (const Text& key : plan.entry_keys) log.Line({u"Uninstall entry: ", FullKeyName(key)});
+  if (!plan.created_folder.empty()) {
+    log.Line({u"Folders created by the setup from: ", plan.created_folder});
+  }
   std::vector<Text> stayed = CarryOut(plan);
 
   // Only the program named in the uninstall entry is removed by the copy.
@@ -347,7 +351,7 @@ int RunUninstall(ui::Backend& backend) {
     stayed.insert(stayed.begin(), self_path);
     if (stayed.back() != plan.folder) stayed.push_back(plan.folder);
   }
-  for (const Text& item : stayed) log.Line(u"Stayed: " + item);
+  for (const Text& item : stayed) log.Line({u"Stayed: ", item});
 
   if (stayed.empty()) {
     tell(texts.MsgComplete, platform::kMbOk | platform::kMbIconInformation);
@@ -361,7 +365,7 @@ int RunUninstall(ui::Backend& backend) {
   // reads the message; in the temporary folder, as Windows keeps a process's current folder
   // from being removed.
   if (!copy.empty()) {
-    log.Line(u"Removal of Uninst.exe and the folder handed to " + copy);
+    log.Line({u"Removal of Uninst.exe and the folder handed to ", copy});
     if (!os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder, plan.created_folder),
                           platform::FolderPart(copy))) {
       return finish(u"the copy that removes Uninst.exe could not be started", kExitIncomplete);

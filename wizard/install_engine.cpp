@@ -49,8 +49,9 @@ class ResourceFile : public platform::File {
   }
   bool Write(const void*, std::uint32_t) override { return false; }
   std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override {
+    const auto here = static_cast<std::int64_t>(position_);
     const std::int64_t base = origin == platform::SeekOrigin::kBegin     ? 0
-                              : origin == platform::SeekOrigin::kCurrent ? static_cast<std::int64_t>(position_)
+                              : origin == platform::SeekOrigin::kCurrent ? here
                                                                          : Size();
     if (base + offset < 0) return -1;
     position_ = static_cast<std::size_t>(base + offset);
@@ -122,9 +123,9 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   options.between_pieces = callbacks.between_pieces;
   options.write_behind = true;
   if (InstallLog* log = callbacks.log) {
-    log->Line(u"Package written: " + package_path);
+    log->Line({u"Package written: ", package_path});
     options.on_file_written = [log](const Text& path, std::int64_t size) {
-      log->Line(u"File: " + path + u" (" + NumberText(size) + u" bytes)");
+      log->Line({u"File: ", path, u" (", NumberText(size), u" bytes)"});
     };
   }
   package::ExtractPackage(
@@ -136,25 +137,26 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   platform::CurrentOs().Sleep(50);
   DeletePackageFile(package_path);
   if (callbacks.log) {
-    callbacks.log->Line(platform::CurrentOs().FileExists(package_path)
-                            ? u"Package file could not be deleted: " + package_path
-                            : u"Package file deleted: " + package_path);
+    callbacks.log->Line({platform::CurrentOs().FileExists(package_path)
+                             ? u"Package file could not be deleted: "
+                             : u"Package file deleted: ",
+                         package_path});
   }
 }
 
 bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noexcept {
-  const auto note = [log](const Text& line) {
-    if (log) log->Line(line);
+  const auto note = [log](std::initializer_list<TextView> pieces) {
+    if (log) log->Line(pieces);
   };
   try {
     const Text program = ProgramPath(plan);
     if (plan.desktop_shortcut) {
       shell::CreateShortcut(program, plan.display_name, shell::sfDesktop, Text());
-      note(u"Shortcut on the desktop: " + plan.display_name + u" -> " + program);
+      note({u"Shortcut on the desktop: ", plan.display_name, u" -> ", program});
     }
     if (plan.quick_launch_shortcut) {
       shell::CreateShortcut(program, plan.display_name, shell::sfQuickLaunch, Text());
-      note(u"Shortcut in Quick Launch: " + plan.display_name + u" -> " + program);
+      note({u"Shortcut in Quick Launch: ", plan.display_name, u" -> ", program});
     }
     const Text key = UninstallKey(plan.display_name);
     const platform::Handle root = platform::kHkeyLocalMachine;
@@ -172,17 +174,17 @@ bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noe
     bool written = true;
     for (const auto& [name, value] : values) {
       if (shell::RegWriteStringValue(root, key, name, value)) {
-        note(u"Registry: HKEY_LOCAL_MACHINE\\" + key + u": " + name + u" = " + value);
+        note({u"Registry: HKEY_LOCAL_MACHINE\\", key, u": ", name, u" = ", value});
       } else {
-        note(u"Registry value not written: HKEY_LOCAL_MACHINE\\" + key + u": " + name);
+        note({u"Registry value not written: HKEY_LOCAL_MACHINE\\", key, u": ", name});
         written = false;
       }
     }
     return written;
   } catch (const platform::Exception& e) {
-    note(u"Shortcuts and uninstall entry stopped: " + e.Message());
+    note({u"Shortcuts and uninstall entry stopped: ", e.Message()});
   } catch (...) {
-    note(u"Shortcuts and uninstall entry stopped.");
+    note({u"Shortcuts and uninstall entry stopped."});
   }
   return false;
 }

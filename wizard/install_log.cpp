@@ -15,8 +15,10 @@ bool InstallLog::Open(const Text& path) {
   return file_ != nullptr;
 }
 
-void InstallLog::Line(TextView text) {
+void InstallLog::Line(std::initializer_list<TextView> pieces) {
   if (!file_) return;
+  Text text;
+  for (TextView piece : pieces) text += piece;
   const std::string line = platform::TextToUtf8(text) + "\r\n";
   if (!file_->Write(line.data(), static_cast<std::uint32_t>(line.size()))) file_.reset();
 }
@@ -45,6 +47,8 @@ void OpenRequestedLog(InstallLog& log, const std::optional<Text>& requested,
                                              u"); the run goes on without it.\n"));
 }
 
-Text NumberText(std::int64_t n) { return platform::AsciiToText(std::to_string(n)); }
+Text NumberText(std::int64_t n) {
+  return platform::AsciiToText(std::to_string(n));
+}
 
 }  // namespace wizard

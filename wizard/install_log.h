@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -24,8 +25,9 @@ class InstallLog {
   bool Active() const { return file_ != nullptr; }
   const Text& Path() const { return path_; }
 
-  // One line. A failed write ends the log rather than the run.
-  void Line(TextView text);
+  // One line, made of its pieces. A failed write ends the log rather than the run.
+  void Line(std::initializer_list<TextView> pieces);
+  void Line(TextView text) { Line({text}); }
 
  private:
   std::unique_ptr<platform::File> file_;

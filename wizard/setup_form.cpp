@@ -295,15 +295,15 @@ bool CheckedAtStart(const Text& control) { return EntryFor(control).checked; }
 
 void TForm1::ProposeSetupDir() {
   if (given_setup_dir_) {
-    if (log_) log_->Line(u"Folder box: " + *given_setup_dir_ + u" (from /D=)");
+    if (log_) log_->Line({u"Folder box: ", *given_setup_dir_, u" (from /D=)"});
     editSetupDir.SetText(*given_setup_dir_);
     return;
   }
   const ProposedFolder proposed = ProposeFolder(FDisplayName, FExeName);
   if (log_) {
-    log_->Line(u"Folder box: " + proposed.folder +
-               (proposed.earlier_installation ? u" (an earlier installation's folder)"
-                                              : u" (proposed below Program Files)"));
+    log_->Line({u"Folder box: ", proposed.folder,
+                proposed.earlier_installation ? u" (an earlier installation's folder)"
+                                              : u" (proposed below Program Files)"});
   }
   editSetupDir.SetText(proposed.folder);
 }
@@ -407,10 +407,10 @@ void TForm1::SetInstallControlsEnabled(bool enabled) {
 
 bool TForm1::InstallAction() {
   FSetupDir = SetupDirFromEditText(editSetupDir.GetText());
-  if (log_) log_->Line(u"Install pressed, folder: " + FSetupDir);
+  if (log_) log_->Line({u"Install pressed, folder: ", FSetupDir});
   Text created;
   if (!CreateSetupDir(FSetupDir, &created)) {
-    if (log_) log_->Line(u"Folder could not be created: " + FSetupDir);
+    if (log_) log_->Line({u"Folder could not be created: ", FSetupDir});
     platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
     return false;
   }
@@ -418,7 +418,7 @@ bool TForm1::InstallAction() {
   // install's own as long as the folder is the same or below them.
   if (!created.empty()) {
     created_folder_ = created;
-    if (log_) log_->Line(u"Folders created from: " + created);
+    if (log_) log_->Line({u"Folders created from: ", created});
   } else if (!created_folder_.empty() &&
              !FSetupDir.starts_with(created_folder_ + u"\\")) {
     created_folder_.clear();
@@ -444,7 +444,7 @@ bool TForm1::InstallAction() {
                               .between_pieces = answer_messages,
                               .log = log_});
   } catch (const platform::Exception& e) {
-    if (log_) log_->Line(u"Unpacking failed: " + e.Message());
+    if (log_) log_->Line({u"Unpacking failed: ", e.Message()});
     shell::ShowInfoMessage(FMsgExtractError, Text());
     SetInstallControlsEnabled(true);
     ProgressBar1.Hide();
@@ -463,7 +463,8 @@ bool TForm1::InstallAction() {
                                  .publisher = Publisher(Language),
                                  .url_info_about = UrlInfoAbout(Language),
                                  .desktop_shortcut = chkSCOnDesktop.Checked(),
-                                 .quick_launch_shortcut = chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),
+                                 .quick_launch_shortcut =
+                                     chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),
                                  .created_folder = created_folder_},
                                 log_);
 
@@ -474,7 +475,7 @@ bool TForm1::InstallAction() {
 
 void TForm1::FinishAction() {
   if (chkRunOnExit.Checked()) {
-    if (log_) log_->Line(u"Starting the product: " + FSetupDir + FExeName + u".exe");
+    if (log_) log_->Line({u"Starting the product: ", FSetupDir, FExeName, u".exe"});
     LaunchProgram(FSetupDir + FExeName + u".exe", Text());
   }
 }

@@ -18,13 +18,13 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
   Text folder;
   if (setup_dir) {
     folder = *setup_dir;
-    log.Line(u"Folder: " + folder + u" (from /D=)");
+    log.Line({u"Folder: ", folder, u" (from /D=)"});
   } else {
     const ProposedFolder proposed = ProposeFolder(display_name, product.ExeBaseName);
     folder = proposed.folder;
-    log.Line(u"Folder: " + folder +
-             (proposed.earlier_installation ? u" (an earlier installation's folder)"
-                                            : u" (proposed below Program Files)"));
+    log.Line({u"Folder: ", folder,
+              (proposed.earlier_installation ? u" (an earlier installation's folder)"
+                                             : u" (proposed below Program Files)")});
   }
 
   // Page 3's rule: a folder on a fixed drive, written with its drive letter.
@@ -36,12 +36,12 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
   try {
     required = RequiredBytes();
   } catch (const platform::Exception& e) {
-    log.Line(u"The package cannot be read: " + e.Message());
+    log.Line({u"The package cannot be read: ", e.Message()});
     return kExitUnpackFailed;
   }
   const std::int64_t free = shell::GetDriveFreeSpace(folder[0]);
-  log.Line(u"Free space on " + folder.substr(0, 2) + u" " + NumberText(free) + u" bytes, needed " +
-           NumberText(required) + u" bytes");
+  log.Line({u"Free space on ", folder.substr(0, 2), u" ", NumberText(free), u" bytes, needed ",
+            NumberText(required), u" bytes"});
   if (free >= 0 && free < required) {
     log.Line(u"Folder refused: not enough free space");
     return kExitFolderRefused;
@@ -53,12 +53,12 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
     log.Line(u"Folder refused: it cannot be created");
     return kExitFolderRefused;
   }
-  if (!created.empty()) log.Line(u"Folders created from: " + created);
+  if (!created.empty()) log.Line({u"Folders created from: ", created});
 
   try {
     UnpackPackage(dir, {.log = &log});
   } catch (const platform::Exception& e) {
-    log.Line(u"Unpacking failed: " + e.Message());
+    log.Line({u"Unpacking failed: ", e.Message()});
     return kExitUnpackFailed;
   }
 

@@ -267,8 +267,7 @@ Text UninstallUsage(int language) {
          u"Exit codes: 0 removed; 1 declined; 2 the product is running; 3 something stayed.";
 }
 
-Text BadSwitchMessage(int language, const Text& bad_switch, bool uninstaller) {
-  const Text usage = uninstaller ? UninstallUsage(language) : SetupUsage(language);
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage) {
   if (IsChinese(language)) return u"无法使用开关“" + bad_switch + u"”。\n\n" + usage;
   return u"The switch \"" + bad_switch + u"\" cannot be used.\n\n" + usage;
 }

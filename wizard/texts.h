@@ -69,11 +69,11 @@ Text UrlInfoAbout(int language);
 // Where the maker's pages live; the Chinese page is a path below it.
 inline constexpr char16_t kMakerHomePage[] = u"http://www.tavrel.com/";
 
-// What /? shows: the switches and exit codes of a program ("setup" or "uninstall"), and the
-// message for a switch that cannot be used, as written on the command line.
+// What /? shows: the switches and exit codes of setup.exe and of Uninst.exe; and the message for
+// a switch that cannot be used, as written on the command line, followed by the usage.
 Text SetupUsage(int language);
 Text UninstallUsage(int language);
-Text BadSwitchMessage(int language, const Text& bad_switch, bool uninstaller);
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage);
 
 }  // namespace wizard
 
