@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "builder/code_page.h"
 #include "crypt/catalogue.h"
 #include "platform/ascii.h"
 #include "platform/text.h"
@@ -134,8 +135,101 @@ int DigestByName(const std::string& text) {
 }
 
 std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d) {
-  return {{"Payload", d.payload},        {"BannerCn", d.banner_cn}, {"BannerEn", d.banner_en},
-          {"HeaderIcon", d.header_icon}, {"AppIcon", d.app_icon},   {"FileIcon", d.file_icon}};
+  std::vector<std::pair<std::string, std::string>> paths = {
+      {"Payload", d.payload},        {"BannerCn", d.banner_cn}, {"BannerEn", d.banner_en},
+      {"HeaderIcon", d.header_icon}, {"AppIcon", d.app_icon},   {"FileIcon", d.file_icon}};
+  for (const auto& [id, path] : d.files) paths.emplace_back(params::FindParam(id)->key, path);
+  return paths;
+}
+
+std::string CheckPublisherName(TextView name) {
+  if (name.empty()) return "it is empty";
+  if (name.size() > params::kMaxPublisherName) {
+    return "it is longer than " + std::to_string(params::kMaxPublisherName) + " characters";
+  }
+  for (char16_t c : name) {
+    if (c < 0x20 || c == 0x7F) return "it holds a control character";
+  }
+  return {};
+}
+
+std::string CheckPublisherUrl(TextView url) {
+  if (url.size() > params::kMaxPublisherUrl) {
+    return "it is longer than " + std::to_string(params::kMaxPublisherUrl) + " characters";
+  }
+  for (char16_t c : url) {
+    if (c <= 0x20 || c == 0x7F || c == 0x3000 || c == 0xA0) return "it holds a space or a control character";
+  }
+  const std::string text = platform::TextToUtf8(url);
+  std::size_t scheme = 0;
+  if (Lower(text.substr(0, 7)) == "http://") scheme = 7;
+  else if (Lower(text.substr(0, 8)) == "https://") scheme = 8;
+  else return "it does not begin with http:// or https://";
+  const std::size_t host_end = text.find_first_of("/?#", scheme);
+  const std::string host = text.substr(scheme, host_end == std::string::npos ? std::string::npos : host_end - scheme);
+  // The host, without a user part and a port, needs at least one character.
+  std::string_view name = host;
+  if (const std::size_t at = name.rfind('@'); at != std::string_view::npos) name.remove_prefix(at + 1);
+  if (const std::size_t colon = name.rfind(':'); colon != std::string_view::npos && name.find(']') == std::string_view::npos) {
+    name = name.substr(0, colon);
+  }
+  if (name.empty()) return "it names no host";
+  return {};
+}
+
+std::string CheckPublisherFolder(TextView folder, std::uint32_t code_page) {
+  if (std::string why = CheckFileName(folder); !why.empty()) return why;
+  if (folder.size() > params::kMaxPublisherFolder) {
+    return "it is longer than " + std::to_string(params::kMaxPublisherFolder) + " characters";
+  }
+  const std::optional<bool> holds = CodePageHolds(code_page, folder);
+  if (holds.has_value() && !*holds) {
+    return "it cannot be written in code page " + std::to_string(code_page) + " (CodePage in [package])";
+  }
+  return {};
+}
+
+std::optional<Text> LicenseText(std::string_view bytes, std::string* why) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (bytes.find('\0') != std::string_view::npos) {
+    *why = "holds a NUL character";
+    return std::nullopt;
+  }
+  const Text text = platform::Utf8ToText(bytes);
+  if (platform::TextToUtf8(text) != bytes) {
+    *why = "is not UTF-8 text";
+    return std::nullopt;
+  }
+  std::size_t characters = 0;  // as written: a pair of surrogates is one character
+  for (char16_t c : text) characters += (c & 0xFC00) != 0xDC00;
+  if (characters == 0) {
+    *why = "is empty";
+    return std::nullopt;
+  }
+  if (characters > params::kMaxLicenseCharacters) {
+    *why = "has " + std::to_string(characters) + " characters, more than " +
+           std::to_string(params::kMaxLicenseCharacters);
+    return std::nullopt;
+  }
+  Text out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+      out += u"\r\n";
+    } else if (text[i] == u'\n') {
+      out += u"\r\n";
+    } else {
+      out += text[i];
+    }
+  }
+  // A string of the string table holds at most 65,535 UTF-16 units.
+  if (out.size() > 65535) {
+    *why = "is too long once its line ends become CRLF (" + std::to_string(out.size()) +
+           " UTF-16 units, at most 65,535)";
+    return std::nullopt;
+  }
+  return out;
 }
 
 std::string CheckFileName(TextView name) {
@@ -171,7 +265,7 @@ namespace {
 
 template <typename Problem>
 void ReadParam(const params::ParamRow& row, const std::string& v, const Text& t, int line,
-               const Problem& problem, ProductDescription* d) {
+               const std::string& description, const Problem& problem, ProductDescription* d) {
   const std::string name = row.key;
   switch (row.kind) {
     case params::ParamKind::kBool:
@@ -179,11 +273,26 @@ void ReadParam(const params::ParamRow& row, const std::string& v, const Text& t,
       else if (EqualsIgnoringCase(v, "false")) d->product.*row.flag = false;
       else problem(line, name + " = " + v + ": expected true or false");
       return;
+    case params::ParamKind::kFile:
+      if (v.empty()) {
+        problem(line, "[" + std::string(row.section) + "] " + name + " is empty; expected " + row.help);
+      } else {
+        d->files[row.id] = JoinHostPath(description, v);
+      }
+      return;
     case params::ParamKind::kText:
     case params::ParamKind::kSize:
-    case params::ParamKind::kFile:
       d->product.*row.text = t;
       break;
+  }
+  std::string why;
+  if (row.id == params::kIdPublisherName || row.id == params::kIdPublisherNameCn) {
+    why = CheckPublisherName(t);
+    if (!why.empty()) problem(line, "[publisher] " + name + " \"" + v + "\": " + why + "; expected the publisher's name, at most 255 characters");
+  }
+  if (row.id == params::kIdPublisherUrl || row.id == params::kIdPublisherUrlCn) {
+    why = CheckPublisherUrl(t);
+    if (!why.empty()) problem(line, "[publisher] " + name + " \"" + v + "\": " + why + "; expected a web address such as https://maker.example/, at most 2,048 characters");
   }
   if (row.id == params::kIdDisplayNameEn || row.id == params::kIdDisplayNameCn) {
     if (std::string why = CheckDisplayName(t); !why.empty()) {
@@ -297,7 +406,7 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
     switch (k.kind) {
       case Kind::kParam:
         d.given[k.param->id] = line;
-        ReadParam(*k.param, v, t, line, problem, &d);
+        ReadParam(*k.param, v, t, line, path, problem, &d);
         break;
       case Kind::kPath: {
         const std::string p = JoinHostPath(path, v);
@@ -327,6 +436,23 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
         }
         break;
       }
+    }
+  }
+  // The Chinese publisher follows the English one when only that is given.
+  for (auto [cn, en] : {std::pair{params::kIdPublisherNameCn, params::kIdPublisherName},
+                        std::pair{params::kIdPublisherUrlCn, params::kIdPublisherUrl}}) {
+    const params::ParamRow& cn_row = *params::FindParam(cn);
+    const params::ParamRow& en_row = *params::FindParam(en);
+    if (!d.given.contains(cn) && d.given.contains(en)) {
+      d.product.*cn_row.text = d.product.*en_row.text;
+      d.given[cn] = d.given[en];
+    }
+  }
+  if (auto it = d.given.find(params::kIdPublisherFolder); it != d.given.end()) {
+    const Text& folder = d.product.PublisherFolder;
+    if (std::string why = CheckPublisherFolder(folder, d.code_page); !why.empty()) {
+      problem(it->second, "[publisher] Folder \"" + platform::TextToUtf8(folder) + "\": " + why +
+                              "; expected one folder name of at most 64 characters");
     }
   }
   return d;

@@ -38,6 +38,9 @@ struct ProductDescription {
   // The string-table parameters (params::kParams): the values given, the defaults of the others.
   params::ProductParams product;
   std::map<std::uint32_t, int> given;  // id -> line of the description, for the keys it gives
+  // The files of the file parameters (the licences), paths as below; their text is read and
+  // checked by the builder (ReadLicenseFile) into product.
+  std::map<std::uint32_t, std::string> files;
   // [images] and [package]: paths on this host, the description's folder joined with the value
   // (so messages name them the way the user wrote them)
   std::string banner_cn;
@@ -60,6 +63,15 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
 // The files and folders the description names, as (key, host path) pairs: what a build system
 // watches. Payload comes first.
 std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d);
+
+// Why a publisher's name, web address or folder cannot be used; empty when it can.
+std::string CheckPublisherName(TextView name);
+std::string CheckPublisherUrl(TextView url);
+std::string CheckPublisherFolder(TextView folder, std::uint32_t code_page);
+
+// A licence file's bytes as the text the wizard shows: UTF-8 (a BOM is dropped), line ends made
+// CRLF, every other character kept. nullopt, with why set, when the file cannot be one.
+std::optional<Text> LicenseText(std::string_view bytes, std::string* why);
 
 // Why a display name cannot name a shortcut file and an uninstall registry key; empty when it can.
 std::string CheckDisplayName(TextView name);

@@ -243,6 +243,27 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
     }
     if (!why.empty()) problems.push_back(key + ": " + p.path + " is " + why);
   }
+  // The licences: their text is what the string table stores.
+  for (const auto& [id, path] : d.files) {
+    const params::ParamRow& row = *params::FindParam(id);
+    const std::string where = options.description + ":" + std::to_string(d.given.at(id)) + ": [" +
+                              row.section + "] " + row.key + ": " + path;
+    const std::string expected = "; expected a UTF-8 text file of at most 60,000 characters";
+    Bytes bytes;
+    std::error_code ec;
+    if (fs::is_directory(HostPath(path), ec) || !ReadSmallFile(path, &bytes)) {
+      problems.push_back(where + " cannot be read" + expected);
+      continue;
+    }
+    std::string why;
+    const std::optional<Text> license =
+        LicenseText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &why);
+    if (!license) {
+      problems.push_back(where + " " + why + expected);
+      continue;
+    }
+    in.d.product.*row.text = *license;
+  }
   const std::string payload = options.payload.value_or(d.payload);
   if (!payload.empty()) CheckPayload(payload, d, &in, &problems);
   return in;

@@ -28,7 +28,9 @@ ProductParams LoadProductParams() {
   ProductParams p;
   for (const ParamRow& row : kParams) {
     std::optional<Text> text = platform::CurrentOs().LoadResString(row.id, kStringTableLanguage);
-    if (!text && row.default_value) text = Text(row.default_value);
+    // A string table has no absent string within a block of 16: an id the builder left out reads
+    // as empty there. Every parameter with a default needs a value, so empty means the default.
+    if ((!text || text->empty()) && row.default_value) text = Text(row.default_value);
     if (row.flag) {
       p.*row.flag = FreewareFromText(text.value_or(Text()));
     } else {

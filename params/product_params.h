@@ -3,6 +3,7 @@
 // The one home of these for the entry routine, the wizard, the uninstaller and the builder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -16,10 +17,6 @@ using platform::TextView;
 // The string table is stored in Chinese (PRC).
 inline constexpr std::uint16_t kStringTableLanguage = 2052;
 
-// The publisher's folder below Program Files that the setup proposes (…\Tavrel Soft\<program>);
-// the uninstaller removes it too when the product was the last thing in it.
-inline constexpr char16_t kPublisherFolder[] = u"Tavrel Soft";
-
 enum StringId : std::uint32_t {
   kIdWindowClass = 1001,
   kIdWindowTitle = 1002,
@@ -30,6 +27,13 @@ enum StringId : std::uint32_t {
   kIdExeBaseName = 1010,
   kIdVersion = 1011,
   kIdRequiredSpace = 1012,
+  kIdPublisherName = 1013,
+  kIdPublisherNameCn = 1014,
+  kIdPublisherUrl = 1015,
+  kIdPublisherUrlCn = 1016,
+  kIdPublisherFolder = 1017,
+  kIdLicense = 1018,
+  kIdLicenseCn = 1019,
 };
 
 struct ProductParams {
@@ -42,6 +46,13 @@ struct ProductParams {
   Text ExeBaseName;
   Text Version;
   Text RequiredSpace;  // display text, never parsed
+  Text PublisherName;    // the uninstall entry's Publisher, the licence's closing line
+  Text PublisherNameCn;
+  Text PublisherUrl;     // the uninstall entry's URLInfoAbout
+  Text PublisherUrlCn;
+  Text PublisherFolder;  // below Program Files: …\PublisherFolder\ExeBaseName
+  Text License;          // the whole licence text, lines ended by CRLF; empty: the built-in terms
+  Text LicenseCn;
 };
 
 // How a parameter is written in the product description and stored in the string table.
@@ -90,7 +101,35 @@ inline constexpr ParamRow kParams[] = {
     {kIdRequiredSpace, "product", "RequiredSpace", ParamKind::kSize, nullptr, false, "12 MB",
      "optional: the space the wizard says it needs; computed from the payload when absent",
      &ProductParams::RequiredSpace, nullptr},
+    {kIdPublisherName, "publisher", "Name", ParamKind::kText, u"Tavrel Software", false, "Maker Ltd",
+     "optional: the publisher in the uninstall entry and the built-in licence, English",
+     &ProductParams::PublisherName, nullptr},
+    {kIdPublisherNameCn, "publisher", "NameCn", ParamKind::kText, u"塔维软件工作室", false, "...",
+     "optional: the same in Chinese (default: Name when Name is given)",
+     &ProductParams::PublisherNameCn, nullptr},
+    {kIdPublisherUrl, "publisher", "Url", ParamKind::kText, u"http://www.tavrel.com/", false,
+     "https://maker.example/", "optional: the uninstall entry's web address (http:// or https://)",
+     &ProductParams::PublisherUrl, nullptr},
+    {kIdPublisherUrlCn, "publisher", "UrlCn", ParamKind::kText,
+     u"http://www.tavrel.com/index_chs.shtml", false, "https://maker.example/cn/",
+     "optional: the same in Chinese (default: Url when Url is given)", &ProductParams::PublisherUrlCn,
+     nullptr},
+    {kIdPublisherFolder, "publisher", "Folder", ParamKind::kText, u"Tavrel Soft", false, "Maker",
+     "optional: the folder below Program Files the setup proposes, removed with the last product",
+     &ProductParams::PublisherFolder, nullptr},
+    // An empty licence (the default) makes the wizard show its built-in terms.
+    {kIdLicense, "texts", "License", ParamKind::kFile, u"", false, "license-en.txt",
+     "optional: a UTF-8 file with the whole English licence; default: the built-in terms",
+     &ProductParams::License, nullptr},
+    {kIdLicenseCn, "texts", "LicenseCn", ParamKind::kFile, u"", false, "license-cn.txt",
+     "optional: the same for the Chinese wizard", &ProductParams::LicenseCn, nullptr},
 };
+
+// Limits of the publisher's values.
+inline constexpr std::size_t kMaxPublisherName = 255;
+inline constexpr std::size_t kMaxPublisherUrl = 2048;
+inline constexpr std::size_t kMaxPublisherFolder = 64;
+inline constexpr std::size_t kMaxLicenseCharacters = 60000;
 
 // The row of an id; nullptr when no parameter has it.
 const ParamRow* FindParam(std::uint32_t id);

@@ -243,10 +243,10 @@ int FinishSelfRemoval(const Text& folder_in, const Text& created_folder) {
   }
   os.RemoveDirectory(folder);  // only when empty
   const bool removed = deleted && !os.DirectoryExists(folder);
-  // Installed in the folder the setup proposes, the product leaves the publisher's folder
-  // behind: it goes as well when nothing else is in it.
+  // Installed in the folder the setup proposes, the product leaves its publisher's folder (the
+  // parameter [publisher] Folder) behind: it goes as well when nothing else is in it.
   const Text parent = WithoutTrailingSeparator(platform::FolderPart(folder));
-  if (removed && SameName(platform::LastComponent(parent), params::kPublisherFolder)) {
+  if (removed && SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
     os.RemoveDirectory(parent);  // only when empty
   }
   // The folders the setup made on the way to the folder, and only those: the record must name

@@ -144,6 +144,11 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   }
 }
 
+Text UninstallCommand(const Text& setup_dir) {
+  const Text path = setup_dir + u"Uninst.exe";
+  return path.find(u' ') == Text::npos ? path : u"\"" + path + u"\"";
+}
+
 bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noexcept {
   const auto note = [log](std::initializer_list<TextView> pieces) {
     if (log) log->Line(pieces);
@@ -167,7 +172,7 @@ bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noe
         {u"DisplayVersion", plan.version},
         {u"Publisher", plan.publisher},
         {u"URLInfoAbout", plan.url_info_about},
-        {u"UninstallString", plan.setup_dir + u"Uninst.exe"},
+        {u"UninstallString", UninstallCommand(plan.setup_dir)},
         {u"QuietUninstallString", QuietUninstallString(plan.setup_dir)},
         {kCreatedFolderValue, plan.created_folder},
     };

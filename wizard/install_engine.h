@@ -45,6 +45,9 @@ struct InstallCallbacks {
 
 // The main program's full path.
 Text ProgramPath(const InstallPlan& plan);
+// The uninstall entry's command: the uninstaller's path, in double quotes when it holds a space
+// (unquoted, Windows would try C:\Program.exe first for C:\Program Files\...).
+Text UninstallCommand(const Text& setup_dir);
 
 // Step 1: true when the destination folder exists or could be created with its parents.
 // *created (when given) receives the outermost folder this call created, without its trailing

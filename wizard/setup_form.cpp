@@ -260,12 +260,17 @@ void TForm1::SetupLanguage() {
   for (const ControlText& t : ControlTexts(Language, {FDisplayName, FVersion, FNeedSize})) {
     if (ui::Control* c = ControlByName(t.control)) c->SetText(t.text);
   }
-  Memo2.SetLines(LicenseAgreement(Language, FDisplayName, FFreeware));
+  const Text& own_license = chinese ? FProduct.LicenseCn : FProduct.License;
+  Memo2.SetLines(own_license.empty()
+                     ? LicenseAgreement(Language, FDisplayName, FFreeware,
+                                        chinese ? FProduct.PublisherNameCn : FProduct.PublisherName)
+                     : LicenseLines(own_license));
 }
 
 // --- Destination folder -----------------------------------------------------------------------
 
-ProposedFolder ProposeFolder(const Text& display_name, const Text& exe_name) {
+ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
+                              const Text& exe_name) {
   // An unreadable shell folder setting means no earlier installation can be found there; it must
   // not stop the wizard from proposing its own folder.
   auto find = [&display_name](const char16_t* folder) -> Text {
@@ -283,7 +288,7 @@ ProposedFolder ProposeFolder(const Text& display_name, const Text& exe_name) {
   }
   const Text program_files = platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES")
                                  .value_or(Text());
-  return {program_files + u"\\" + params::kPublisherFolder + u"\\" + exe_name, false};
+  return {program_files + u"\\" + publisher_folder + u"\\" + exe_name, false};
 }
 
 bool TypedFolderUsable(const Text& text, const Text& fixed_drives) {
@@ -299,7 +304,7 @@ void TForm1::ProposeSetupDir() {
     editSetupDir.SetText(*given_setup_dir_);
     return;
   }
-  const ProposedFolder proposed = ProposeFolder(FDisplayName, FExeName);
+  const ProposedFolder proposed = ProposeFolder(FDisplayName, FProduct.PublisherFolder, FExeName);
   if (log_) {
     log_->Line({u"Folder box: ", proposed.folder,
                 proposed.earlier_installation ? u" (an earlier installation's folder)"
@@ -456,12 +461,15 @@ bool TForm1::InstallAction() {
     return false;
   }
 
+  const bool chinese = params::IsChinese(Language);
   AddShortcutsAndUninstallEntry({.setup_dir = FSetupDir,
                                  .exe_name = FExeName,
                                  .display_name = FDisplayName,
                                  .version = FVersion,
-                                 .publisher = Publisher(Language),
-                                 .url_info_about = UrlInfoAbout(Language),
+                                 .publisher =
+                                     chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
+                                 .url_info_about =
+                                     chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
                                  .desktop_shortcut = chkSCOnDesktop.Checked(),
                                  .quick_launch_shortcut =
                                      chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),

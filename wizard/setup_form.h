@@ -93,12 +93,14 @@ class TForm1 : public ui::Form {
 };
 
 // The folder page 3 proposes: the folder of an earlier installation, found through its shortcut
-// in Quick Launch and then on the desktop, or one below Program Files. No trailing backslash.
+// in Quick Launch and then on the desktop, or Program Files\<publisher folder>\<program>. No
+// trailing backslash.
 struct ProposedFolder {
   Text folder;
   bool earlier_installation = false;
 };
-ProposedFolder ProposeFolder(const Text& display_name, const Text& exe_name);
+ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
+                              const Text& exe_name);
 
 // The rule page 3 applies to a typed folder: usable (the free space shows and Install is enabled)
 // when it starts with the letter of a fixed drive, then ":\".

@@ -12,15 +12,15 @@ namespace wizard {
 int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLog& log) {
   platform::Os& os = platform::CurrentOs();
   const params::ProductParams product = params::LoadProductParams();
-  const Text display_name =
-      params::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
+  const bool chinese = params::IsChinese(language);
+  const Text display_name = chinese ? product.DisplayNameCn : product.DisplayNameEn;
 
   Text folder;
   if (setup_dir) {
     folder = *setup_dir;
     log.Line({u"Folder: ", folder, u" (from /D=)"});
   } else {
-    const ProposedFolder proposed = ProposeFolder(display_name, product.ExeBaseName);
+    const ProposedFolder proposed = ProposeFolder(display_name, product.PublisherFolder, product.ExeBaseName);
     folder = proposed.folder;
     log.Line({u"Folder: ", folder,
               (proposed.earlier_installation ? u" (an earlier installation's folder)"
@@ -68,8 +68,8 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
        .exe_name = product.ExeBaseName,
        .display_name = display_name,
        .version = product.Version,
-       .publisher = Publisher(language),
-       .url_info_about = UrlInfoAbout(language),
+       .publisher = chinese ? product.PublisherNameCn : product.PublisherName,
+       .url_info_about = chinese ? product.PublisherUrlCn : product.PublisherUrl,
        .desktop_shortcut = CheckedAtStart(u"chkSCOnDesktop"),
        .quick_launch_shortcut = quick_launch && CheckedAtStart(u"chkSCOnQuick"),
        .created_folder = created},

@@ -112,7 +112,8 @@ std::vector<LayoutChange> LayoutChanges(int language) {
   };
 }
 
-std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware) {
+std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware,
+                                   const Text& publisher) {
   constexpr char16_t kChineseTermination[] =
       u"如果您违反本协议的任何条款，作者有权采取相应的措施，并有权终止本协议。";
   if (IsChinese(language)) {
@@ -144,7 +145,7 @@ std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware
       lines.push_back(u"");
       lines.push_back(Text(u"6. ") + kChineseTermination);
     }
-    lines.insert(lines.end(), {u"", u"", u"塔维软件工作室 保留所有权利。"});
+    lines.insert(lines.end(), {u"", u"", publisher + u" 保留所有权利。"});
     return lines;
   }
   return {
@@ -182,7 +183,7 @@ std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware
       u"other way.",
       u"",
       u"",
-      u"All rights reserved by Tavrel Software.",
+      u"All rights reserved by " + publisher + u".",
   };
 }
 
@@ -190,12 +191,18 @@ Text UninstallKey(const Text& display_name) {
   return u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + display_name;
 }
 
-Text Publisher(int language) {
-  return IsChinese(language) ? Text(u"塔维软件工作室") : Text(u"Tavrel Software");
-}
-
-Text UrlInfoAbout(int language) {
-  return IsChinese(language) ? Text(kMakerHomePage) + u"index_chs.shtml" : Text(kMakerHomePage);
+std::vector<Text> LicenseLines(const Text& license) {
+  std::vector<Text> lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = license.find(u"\r\n", start);
+    if (end == Text::npos) break;
+    lines.push_back(license.substr(start, end - start));
+    start = end + 2;
+  }
+  // Joined again with CRLF, the lines give the text back exactly, a final line end included.
+  lines.push_back(license.substr(start));
+  return lines;
 }
 
 }  // namespace wizard

@@ -56,18 +56,17 @@ struct LayoutChange {
 };
 std::vector<LayoutChange> LayoutChanges(int language);
 
-// The licence agreement, one paragraph per line; blank lines are empty texts.
-std::vector<Text> LicenseAgreement(int language, const Text& display_name, bool freeware);
+// The built-in licence agreement, one paragraph per line; blank lines are empty texts. The
+// closing line names the publisher as the holder of all rights.
+std::vector<Text> LicenseAgreement(int language, const Text& display_name, bool freeware,
+                                   const Text& publisher);
+// A product's own licence text (lines ended by CRLF) as the lines of the licence box.
+std::vector<Text> LicenseLines(const Text& license);
 
 // The key of the uninstall entry below HKEY_LOCAL_MACHINE (the setup writes it, the uninstaller
 // removes it).
 Text UninstallKey(const Text& display_name);
 
-// The maker, as the uninstall entry names it, and its home page in the wizard's language.
-Text Publisher(int language);
-Text UrlInfoAbout(int language);
-// Where the maker's pages live; the Chinese page is a path below it.
-inline constexpr char16_t kMakerHomePage[] = u"http://www.tavrel.com/";
 
 // What /? shows: the switches and exit codes of setup.exe and of Uninst.exe; and the message for
 // a switch that cannot be used, as written on the command line, followed by the usage.

@@ -132,7 +132,8 @@ e2e_expect "$log/en-reg" 'DisplayName    REG_SZ    Tavrel Demo'
 e2e_expect "$log/en-reg" 'DisplayVersion    REG_SZ    1.0'
 e2e_expect "$log/en-reg" 'DisplayIcon    REG_SZ    C:\Tavrel Test\Demo\TavrelDemo.exe'
 e2e_expect "$log/en-reg" 'Publisher    REG_SZ    Tavrel Software'
-e2e_expect "$log/en-reg" 'UninstallString    REG_SZ    C:\Tavrel Test\Demo\Uninst.exe'
+# Quoted: the path holds a space.
+e2e_expect "$log/en-reg" 'UninstallString    REG_SZ    "C:\Tavrel Test\Demo\Uninst.exe"'
 grep -E 'URLInfoAbout +REG_SZ +https?://[^/]+/$' "$log/en-reg" >/dev/null ||
   e2e_fail "URLInfoAbout is not a bare home page address: $log/en-reg"
 

@@ -40,8 +40,10 @@ start_uninstall() {  # NAME OEM LOG
   e2e_uninstall_entry "$1" "$2" "$3.reg"
   local command
   command=$(sed -n 's/^ *UninstallString *REG_SZ *//p' "$3.reg")
-  [ "$command" = "$folder\\Uninst.exe" ] || e2e_fail "UninstallString is '$command'"
-  e2e_start "$3.out" "$command"
+  # In quotes, as the path holds a space.
+  [ "$command" = "\"$folder\\Uninst.exe\"" ] || e2e_fail "UninstallString is '$command'"
+  command=${command#\"}
+  e2e_start "$3.out" "${command%\"}"
 }
 
 # Waits until the copy in the temporary folder has deleted Uninst.exe.

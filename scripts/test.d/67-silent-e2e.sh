@@ -58,7 +58,7 @@ lnkinfo "$lnk" >"$log/lnk" 2>&1
 e2e_expect "$log/lnk" 'C:\Silent Target\TavrelDemo.exe'
 e2e_uninstall_entry "Tavrel Demo" CP437 "$log/reg"
 e2e_expect "$log/reg" 'DisplayName    REG_SZ    Tavrel Demo'
-e2e_expect "$log/reg" 'UninstallString    REG_SZ    C:\Silent Target\Uninst.exe'
+e2e_expect "$log/reg" 'UninstallString    REG_SZ    "C:\Silent Target\Uninst.exe"'
 e2e_expect "$log/reg" 'QuietUninstallString    REG_SZ    "C:\Silent Target\Uninst.exe" /S'
 e2e_expect "$log/reg" 'CreatedFolder    REG_SZ    C:\Silent Target'
 # The log: UTF-8 with a byte order mark, CRLF, every file with its size, the outcome.

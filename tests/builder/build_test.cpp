@@ -18,6 +18,7 @@
 #include "builder/setup_builder.h"
 #include "package/extract.h"
 #include "package/verify.h"
+#include "params/product_params.h"
 #include "platform/host.h"
 #include "platform/text.h"
 #include "tests/builder/minimal_image.h"
@@ -260,6 +261,28 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
       {[this] { Put(dir_ / "product/files/Lib/other.dll", "x"); Put(dir_ / "product/files/acmewriter.EXE", "x"); },
        "differ only in letter case; Windows holds one of them"},
       {[this] { Put(dir_ / "product/files/a|b.txt", "x"); }, "\"a|b.txt\": it holds the character |"},
+      // The publisher's keys and the licence files.
+      {edit("[images]", "[publisher]\nUrl = ftp://acme.example/\n[images]"), ini + ":12: [publisher] Url \"ftp://acme.example/\": it does not begin with http:// or https://"},
+      {edit("[images]", "[publisher]\nUrlCn = https://acme.example/a b\n[images]"), "[publisher] UrlCn \"https://acme.example/a b\": it holds a space"},
+      {edit("[images]", "[publisher]\nUrl = https:///path\n[images]"), "[publisher] Url \"https:///path\": it names no host"},
+      {edit("[images]", "[publisher]\nUrl = https://a.example/" + std::string(2031, 'p') + "\n[images]"), "is longer than 2048 characters"},
+      {edit("[images]", "[publisher]\nName =\n[images]"), ini + ":12: [publisher] Name \"\": it is empty"},
+      {edit("[images]", "[publisher]\nNameCn = " + std::string(256, 'n') + "\n[images]"), "it is longer than 255 characters"},
+      {edit("[images]", "[publisher]\nFolder = Acme\\Soft\n[images]"), ini + ":12: [publisher] Folder \"Acme\\Soft\": it holds the character \\"},
+      {edit("[images]", "[publisher]\nFolder = Acme/Soft\n[images]"), "it holds the character /"},
+      {edit("[images]", "[publisher]\nFolder = LPT1\n[images]"), "[publisher] Folder \"LPT1\": it is the name of a Windows device"},
+      {edit("[images]", "[publisher]\nFolder = Acme.\n[images]"), "it ends with a space or a dot"},
+      {edit("[images]", "[publisher]\nFolder = " + std::string(65, 'f') + "\n[images]"), "it is longer than 64 characters"},
+      {edit("[images]", "[publisher]\nFolder = 极客\n[images]"), "[publisher] Folder \"极客\": it cannot be written in code page 1252"},
+      {edit("[images]", "[texts]\nLicense = none.txt\n[images]"), ini + ":12: [texts] License: " + (dir_ / "product/none.txt").string() + " cannot be read; expected a UTF-8 text file"},
+      {[this, edit] { edit("[images]", "[texts]\nLicenseCn = cn.txt\n[images]")(); Put(dir_ / "product/cn.txt", "\xC4\xE3\xBA\xC3 GBK"); },
+       "[texts] LicenseCn: " + (dir_ / "product/cn.txt").string() + " is not UTF-8 text"},
+      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string("a\0b", 3)); },
+       "holds a NUL character"},
+      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string(60001, 'x')); },
+       "has 60001 characters, more than 60000"},
+      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string(40000, '\n')); },
+       "too long once its line ends become CRLF"},
       {[this] { fs::remove(dir_ / "stubs/uninst-stub.exe"); }, (dir_ / "stubs/uninst-stub.exe").string() + " cannot be read; expected the generic program"},
       {[this] { Put(dir_ / "stubs/setup-stub.exe", "MZ but nothing else"); }, "setup-stub.exe: not a usable Windows program"},
       {[this] { options_.output = (dir_ / "out/missing/setup.exe").string(); },
@@ -290,6 +313,56 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
     EXPECT_TRUE(found) << "got:" << got;
     EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "something was written";
   }
+}
+
+// Every publisher key, built and read back with stptool info; the licences keep every character
+// (a BOM dropped, line ends made CRLF), also at 60,000 characters of Chinese text.
+TEST_F(BuildTest, PublisherKeysRoundTripThroughInfo) {
+  std::string description(kDescription);
+  description.replace(description.find("[images]"), 8,
+                      "[publisher]\nName = Acme Tools Ltd.\nNameCn = 极客工具\n"
+                      "Url = https://acme.example/\nurlcn = HTTPS://acme.example/cn/?a=1\n"
+                      "Folder = Acme Tools\n[texts]\nLicense = legal/en.txt\nLicenseCn = legal/cn.txt\n[images]");
+  Put(dir_ / "product/product.ini", description);
+  Put(dir_ / "product/legal/en.txt", "\xEF\xBB\xBF" "Acme licence\n\n\tIndented\tterms.\r\nold Mac\rend\n");
+  std::string cn = "极客许可协议\n";
+  while (cn.size() < 3 * 60000 - 3) cn += "条";  // 60,000 characters in all
+  Put(dir_ / "product/legal/cn.txt", cn);
+  BuildSetup(options_);
+
+  MemoryFile setup(Slurp(options_.output));
+  const PeImage image(setup);
+  EXPECT_EQ(StringOf(setup, image, params::kIdLicense), u"Acme licence\r\n\r\n\tIndented\tterms.\r\nold Mac\r\nend\r\n");
+  const std::optional<platform::Text> cn_text = StringOf(setup, image, params::kIdLicenseCn);
+  ASSERT_TRUE(cn_text.has_value());
+  EXPECT_EQ(cn_text->size(), 60001u) << "one line end became CRLF";
+
+  const std::string cmd = "'" STPTOOL_PATH "' info '" + options_.output + "' >'" + (dir_ / "info").string() + "'";
+  ASSERT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0);
+  const Bytes out = Slurp(dir_ / "info");
+  const std::string info(out.begin(), out.end());
+  for (const char* line : {"1013\tpublisher.Name\tAcme Tools Ltd.\n", "1014\tpublisher.NameCn\t极客工具\n",
+                           "1015\tpublisher.Url\thttps://acme.example/\n",
+                           "1016\tpublisher.UrlCn\tHTTPS://acme.example/cn/?a=1\n",
+                           "1017\tpublisher.Folder\tAcme Tools\n",
+                           "1018\ttexts.License\t48 characters: Acme licence\n",
+                           "1019\ttexts.LicenseCn\t60001 characters: 极客许可协议\n"}) {
+    EXPECT_NE(info.find(line), std::string::npos) << line << info;
+  }
+
+  // Only the English names given: the Chinese ones follow them; the rest keep their defaults,
+  // which are not stored.
+  description = kDescription;
+  description.replace(description.find("[images]"), 8,
+                      "[publisher]\nName = Acme Tools Ltd.\nUrl = https://acme.example/\n[images]");
+  Put(dir_ / "product/product.ini", description);
+  BuildSetup(options_);
+  MemoryFile again(Slurp(options_.output));
+  const PeImage again_image(again);
+  EXPECT_EQ(StringOf(again, again_image, params::kIdPublisherNameCn), u"Acme Tools Ltd.");
+  EXPECT_EQ(StringOf(again, again_image, params::kIdPublisherUrlCn), u"https://acme.example/");
+  EXPECT_EQ(StringOf(again, again_image, params::kIdPublisherFolder), std::nullopt);
+  EXPECT_EQ(StringOf(again, again_image, params::kIdLicense), std::nullopt);
 }
 
 // The command as a user runs it: problems on stderr with the paths as given, exit code 1.

@@ -52,6 +52,16 @@ TEST(ProductParamsTest, LoadsTheStringTableOfChinesePrc) {
   EXPECT_EQ(p.RequiredSpace, u"3 MB");
   EXPECT_EQ(p.ExeBaseName, u"") << "a string of another language is missing here";
   EXPECT_EQ(p.Version, u"");
+  // Parameters with a default: a missing string and an empty one (what a block of the table
+  // holds for an id the builder left out) both give the default.
+  EXPECT_EQ(p.PublisherName, u"Tavrel Software");
+  os.SetResString(params::kIdPublisherFolder, kStringTableLanguage, u"");
+  os.SetResString(params::kIdPublisherUrl, kStringTableLanguage, u"https://own.example/");
+  const params::ProductParams q = params::LoadProductParams();
+  EXPECT_EQ(q.PublisherFolder, u"Tavrel Soft");
+  EXPECT_EQ(q.PublisherUrl, u"https://own.example/");
+  EXPECT_EQ(q.PublisherUrlCn, u"http://www.tavrel.com/index_chs.shtml");
+  EXPECT_EQ(q.License, u"") << "the built-in terms";
 }
 
 class EntryTest : public ::testing::Test {

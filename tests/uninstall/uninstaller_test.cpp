@@ -1,5 +1,6 @@
 // The uninstaller on the simulated Windows: what it removes, what stays, which shortcuts and
 // uninstall entries it takes as its own, and the runs that must change nothing.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -275,22 +276,33 @@ TEST_F(UninstallerTest, TheCopyWaitsForUninstExeAndNeverRunsInsideTheFolder) {
 }
 
 TEST_F(UninstallerTest, ThePublishersFolderGoesWithTheLastProductInIt) {
-  // The folder the setup proposes: Program Files\Tavrel Soft\<program>.
-  const Text publisher = Text(u"C:\\Program Files\\") + params::kPublisherFolder;
-  const Text copy = u"C:\\WINDOWS\\Temp\\~Uninst1.exe";
-  os_.SetModuleFileName(copy);
-  const fs::path host_publisher = Host(Text(u"Program Files/") + params::kPublisherFolder);
-  for (const char* other : {"", "Other/Other.exe"}) {
-    WriteHostFile(host_publisher / "Demo/Uninst.exe", "Uninst.exe");
-    if (*other) WriteHostFile(host_publisher / other, other);
-    EXPECT_EQ(Run({publisher + u"\\Demo"}), uninstall::kExitRemoved) << other;
-    EXPECT_FALSE(Exists(publisher + u"\\Demo")) << other;
-    EXPECT_EQ(Exists(publisher), *other != 0) << "another product keeps it: " << other;
+  // The folder the setup proposes: Program Files\<publisher's folder>\<program>, the default
+  // one when the product names none, else its own.
+  const Text default_folder = params::FindParam(params::kIdPublisherFolder)->default_value;
+  for (const Text& folder : {default_folder, Text(u"Zephyr Works")}) {
+    SCOPED_TRACE(platform::TextToUtf8(folder));
+    if (folder != default_folder) os_.SetResString(params::kIdPublisherFolder, params::kStringTableLanguage, folder);
+    const Text publisher = u"C:\\Program Files\\" + folder;
+    const Text copy = u"C:\\WINDOWS\\Temp\\~Uninst1.exe";
+    os_.SetModuleFileName(copy);
+    const fs::path host_publisher = Host(u"Program Files/" + folder);
+    for (const char* other : {"", "Other/Other.exe"}) {
+      WriteHostFile(host_publisher / "Demo/Uninst.exe", "Uninst.exe");
+      if (*other) WriteHostFile(host_publisher / other, other);
+      EXPECT_EQ(Run({publisher + u"\\Demo"}), uninstall::kExitRemoved) << other;
+      EXPECT_FALSE(Exists(publisher + u"\\Demo")) << other;
+      EXPECT_EQ(Exists(publisher), *other != 0) << "another product keeps it: " << other;
+    }
   }
-  // Any other parent folder stays, even when empty.
-  WriteHostFile(Host(u"Games/Demo/Uninst.exe"), "Uninst.exe");
-  EXPECT_EQ(Run({u"C:\\Games\\Demo"}), uninstall::kExitRemoved);
-  EXPECT_TRUE(Exists(u"C:\\Games"));
+  // Any other parent folder stays, even when empty: the default publisher's folder too once the
+  // product names its own.
+  for (const Text& parent : {Text(u"Games"), u"Program Files\\" + default_folder}) {
+    Text host_parent = parent;
+    std::replace(host_parent.begin(), host_parent.end(), u'\\', u'/');
+    WriteHostFile(Host(host_parent + u"/Demo/Uninst.exe"), "Uninst.exe");
+    EXPECT_EQ(Run({u"C:\\" + parent + u"\\Demo"}), uninstall::kExitRemoved);
+    EXPECT_TRUE(Exists(u"C:\\" + parent)) << platform::TextToUtf8(parent);
+  }
 }
 
 TEST_F(UninstallerTest, SilentlyRemovesWithoutAQuestionOrAMessageAndLogs) {

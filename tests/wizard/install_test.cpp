@@ -123,6 +123,40 @@ TEST_F(InstallTest, ChineseEntryNamesTheMakerInChinese) {
   EXPECT_TRUE(os_.ReadShortcutFile(kDesktop + u"\\塔维演示.lnk").has_value());
 }
 
+// A product of another publisher: its names and addresses in the entry, its folder proposed, its
+// own licence shown character for character (tabs, a final line end and a long text included),
+// and the uninstaller's path quoted because it holds a space.
+TEST_F(InstallTest, AProductOfItsOwnPublisherInBothLanguages) {
+  const Text lang_en = u"Zephyr licence\r\n\r\n\tTerms\twith tabs.\r\n" + Text(40000, u'e') + u"\r\n";
+  const Text lang_cn = u"西风许可协议\r\n" + Text(40000, u'风') + u"\r\n最后一行";
+  const std::pair<params::StringId, Text> strings[] = {
+      {params::kIdPublisherName, u"Zephyr Works"},        {params::kIdPublisherNameCn, u"西风工作室"},
+      {params::kIdPublisherUrl, u"https://zephyr.example/"}, {params::kIdPublisherUrlCn, u"https://zephyr.example/cn/"},
+      {params::kIdPublisherFolder, u"Zephyr Soft"},       {params::kIdLicense, lang_en},
+      {params::kIdLicenseCn, lang_cn}};
+  for (const auto& [id, text] : strings) os_.SetResString(id, params::kStringTableLanguage, text);
+  struct Row {
+    int language;
+    Text display_name, publisher, url, license;
+  };
+  for (const Row& row : {Row{kEnglish, u"Tavrel Demo", u"Zephyr Works", u"https://zephyr.example/", lang_en},
+                         Row{kChinese, u"塔维演示", u"西风工作室", u"https://zephyr.example/cn/", lang_cn}}) {
+    SCOPED_TRACE(row.language);
+    SetPackageResource();
+    Create(row.language);
+    EXPECT_EQ(State(u"editSetupDir").text, u"C:\\Program Files\\Zephyr Soft\\TavrelDemo");
+    EXPECT_EQ(State(u"Memo2").text, row.license);
+    GoToPage(3);
+    ASSERT_TRUE(Click(u"btnNext"));
+    ASSERT_EQ(Form().FStep, 4);
+    EXPECT_EQ(RegValue(row.display_name, u"Publisher"), row.publisher);
+    EXPECT_EQ(RegValue(row.display_name, u"URLInfoAbout"), row.url);
+    EXPECT_EQ(RegValue(row.display_name, u"UninstallString"),
+              u"\"C:\\Program Files\\Zephyr Soft\\TavrelDemo\\Uninst.exe\"");
+    form_.reset();
+  }
+}
+
 TEST_F(InstallTest, QuickLaunchShortcutOnlyBeforeVistaAndOnlyWhenChecked) {
   struct Row {
     std::uint32_t major;

@@ -64,7 +64,7 @@ TEST_F(SilentSetupTest, InstallsWithTheWizardsDefaultsAndNoWindow) {
       {u"DisplayVersion", u"1.0"},
       {u"Publisher", u"Tavrel Software"},
       {u"URLInfoAbout", u"http://www.tavrel.com/"},
-      {u"UninstallString", u"C:\\Silent Target\\Uninst.exe"},
+      {u"UninstallString", u"\"C:\\Silent Target\\Uninst.exe\""},
       {u"QuietUninstallString", u"\"C:\\Silent Target\\Uninst.exe\" /S"},
       {u"CreatedFolder", u"C:\\Silent Target"},
   };

@@ -202,6 +202,7 @@ TEST_F(TextsTest, AgreementFollowsTheFreewareFlag) {
       EXPECT_TRUE(lines[20].empty());
       EXPECT_EQ(lines[12] == u"This software is freeware, you can unrestricted use of it.",
                 Form().FFreeware);
+      EXPECT_EQ(lines[last], u"All rights reserved by Tavrel Software.");
     } else {
       EXPECT_EQ(lines[0], u"塔维演示 用户许可协议");
       EXPECT_EQ(lines[4].rfind(u"1. 塔维演示", 0), 0u);
@@ -209,22 +210,32 @@ TEST_F(TextsTest, AgreementFollowsTheFreewareFlag) {
       EXPECT_EQ(lines[8].rfind(u"3. ", 0), 0u);
       EXPECT_EQ(lines[10].rfind(u"4. ", 0), 0u);
       EXPECT_EQ(lines[12].rfind(u"5. ", 0), 0u);
+      EXPECT_EQ(lines[last], u"塔维软件工作室 保留所有权利。");
       if (!Form().FFreeware) {
         EXPECT_EQ(lines[14].rfind(u"6. ", 0), 0u);
         // The termination clause moves from 5 to 6 unchanged.
-        EXPECT_EQ(lines[14].substr(3), wizard::LicenseAgreement(kChinese, u"塔维演示", true)[12]
+        EXPECT_EQ(lines[14].substr(3), wizard::LicenseAgreement(kChinese, u"塔维演示", true, u"P")[12]
                                            .substr(3));
       }
     }
   }
+  // The closing line names the product's own publisher in the wizard's language.
+  os_.SetResString(params::kIdPublisherName, params::kStringTableLanguage, u"Zephyr Works");
+  os_.SetResString(params::kIdPublisherNameCn, params::kStringTableLanguage, u"西风工作室");
+  for (const auto& [language, closing] : {std::pair<int, Text>{kEnglish, u"All rights reserved by Zephyr Works."},
+                                          std::pair<int, Text>{kChinese, u"西风工作室 保留所有权利。"}}) {
+    form_.reset();
+    Create(language);
+    EXPECT_EQ(Form().Memo2.Lines().back(), closing);
+  }
   // The freeware wording differs from the shareware one exactly in the licence clauses.
-  const auto en_free = wizard::LicenseAgreement(kEnglish, u"P", true);
-  const auto en_share = wizard::LicenseAgreement(kEnglish, u"P", false);
+  const auto en_free = wizard::LicenseAgreement(kEnglish, u"P", true, u"M");
+  const auto en_share = wizard::LicenseAgreement(kEnglish, u"P", false, u"M");
   for (std::size_t i = 0; i < en_free.size(); ++i) {
     EXPECT_EQ(en_free[i] != en_share[i], i == 12 || i == 14) << i;
   }
-  const auto cn_free = wizard::LicenseAgreement(kChinese, u"P", true);
-  const auto cn_share = wizard::LicenseAgreement(kChinese, u"P", false);
+  const auto cn_free = wizard::LicenseAgreement(kChinese, u"P", true, u"M");
+  const auto cn_share = wizard::LicenseAgreement(kChinese, u"P", false, u"M");
   EXPECT_NE(cn_free[8], cn_share[8]);
   EXPECT_EQ(cn_free.back(), cn_share.back());
 }

@@ -34,16 +34,18 @@ std::string Usage() {
       "\n"
       "PRODUCT.ini is UTF-8 text; paths in it are relative to its folder; \";\" starts a comment:\n"
       "\n";
-  std::size_t key_width = 0, example_width = 0;
-  for (const params::ParamRow& row : params::kParams) {
-    key_width = std::max(key_width, std::strlen(row.key));
-    example_width = std::max(example_width, std::strlen(row.example));
-  }
   std::string section;
+  std::size_t key_width = 0, example_width = 0;  // of the section's rows
   for (const params::ParamRow& row : params::kParams) {
     if (row.section != section) {
       section = row.section;
       text += "  [" + section + "]\n";
+      key_width = example_width = 0;
+      for (const params::ParamRow& other : params::kParams) {
+        if (other.section != section) continue;
+        key_width = std::max(key_width, std::strlen(other.key));
+        example_width = std::max(example_width, std::strlen(other.example));
+      }
     }
     std::string line = "  " + std::string(row.key);
     line.resize(2 + key_width, ' ');

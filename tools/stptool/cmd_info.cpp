@@ -3,6 +3,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "builder/pe_image.h"
@@ -22,7 +23,8 @@ const char kUsage[] =
     "Prints the product strings of a setup program (its string table, language 2052), one per\n"
     "line as ID, name and text, then every resource it carries as type, name, language and size\n"
     "in bytes, TAB-separated. A missing string is printed as \"(none)\", or, when the setup then\n"
-    "uses a default, as \"(default)\" and that value.\n";
+    "uses a default, as \"(default)\" and that value. A licence text is shown as its length in\n"
+    "characters (line ends as CRLF) and its first line.\n";
 
 const char* TypeName(const builder::ResourceId& type) {
   if (type.IsName()) return nullptr;
@@ -56,14 +58,26 @@ int Run(const std::vector<std::string>& args) {
     const std::optional<platform::Text> text =
         builder::LoadString(*file, image, row.id, params::kStringTableLanguage);
     std::string shown;
-    if (text) {
+    if (text && row.kind == params::ParamKind::kFile) {
+      // A whole licence: its length and first line.
+      const std::size_t end = text->find(u"\r\n");
+      std::size_t characters = 0;
+      for (char16_t c : *text) characters += (c & 0xFC00) != 0xDC00;
+      shown = std::to_string(characters) + " characters: " +
+              platform::TextToUtf8(text->substr(0, end));
+    } else if (text && !(text->empty() && row.default_value)) {
       shown = platform::TextToUtf8(*text);
     } else if (row.default_value) {
-      shown = "(default) " + platform::TextToUtf8(row.default_value);
+      shown = "(default) " + (row.kind == params::ParamKind::kFile
+                                  ? std::string("the built-in terms")
+                                  : platform::TextToUtf8(row.default_value));
     } else {
       shown = "(none)";
     }
-    std::printf("%u\t%s\t%s\n", row.id, row.key, shown.c_str());
+    // Keys outside [product] are named with their section: "publisher.Name".
+    const std::string name =
+        std::string_view(row.section) == "product" ? row.key : std::string(row.section) + "." + row.key;
+    std::printf("%u\t%s\t%s\n", row.id, name.c_str(), shown.c_str());
   }
   std::printf("resources:\n");
   for (const builder::ResourceEntry& e : image.resources()) {
