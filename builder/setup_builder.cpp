@@ -431,6 +431,12 @@ BuildResult BuildSetup(const BuildOptions& options) {
   pack.cipher = d.cipher;
   pack.digest = d.digest;
   if (options.seed) pack.envelope = SeededEnvelope(*options.seed, d.cipher);
+  pack.compressor = options.compressor;
+  pack.level = options.level;
+  pack.jobs = options.jobs;
+  if (options.on_progress) {
+    pack.on_progress = [&options, payload_bytes](std::int64_t done) { options.on_progress(done, payload_bytes); };
+  }
 
   platform::Os& os = platform::CurrentOs();
   const fs::path output = HostPath(options.output);

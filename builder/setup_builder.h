@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "builder/product_description.h"
+#include "package/package_format.h"
 
 namespace builder {
 
@@ -28,6 +30,12 @@ struct BuildOptions {
   std::string stub_dir;     // the folder holding setup-stub.exe and uninst-stub.exe
   std::optional<std::string> payload;   // a payload folder in place of the description's
   std::optional<std::uint32_t> seed;    // fixed salt and initialisation vector
+  // How the package's members are compressed (package::PackOptions).
+  package::MemberCompressor compressor = package::MemberCompressor::kLibdeflate;
+  int level = package::kDefaultPackLevel;
+  int jobs = 0;
+  // Called while the package is written: uncompressed bytes done, of total. May be empty.
+  std::function<void(std::int64_t done, std::int64_t total)> on_progress;
 };
 
 struct BuildResult {

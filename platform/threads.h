@@ -33,4 +33,7 @@ class Thread {
   virtual void Join() = 0;
 };
 
+// The number of processors the process may run on; at least 1.
+int ProcessorCount();
+
 }  // namespace platform::threads

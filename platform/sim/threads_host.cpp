@@ -5,6 +5,10 @@
 
 #include "platform/threads.h"
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 namespace platform::threads {
 
 struct Semaphore::Impl {
@@ -41,6 +45,16 @@ std::unique_ptr<Thread> Thread::Start(std::function<void()> run) {
   } catch (const std::system_error&) {
     return nullptr;
   }
+}
+
+int ProcessorCount() {
+#ifdef __linux__
+  // Those of the affinity mask, which taskset and container limits narrow.
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+#endif
+  const unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : static_cast<int>(count);
 }
 
 }  // namespace platform::threads

@@ -54,4 +54,10 @@ std::unique_ptr<Thread> Thread::Start(std::function<void()> run) {
   return thread;
 }
 
+int ProcessorCount() {
+  SYSTEM_INFO info{};
+  ::GetSystemInfo(&info);
+  return info.dwNumberOfProcessors == 0 ? 1 : static_cast<int>(info.dwNumberOfProcessors);
+}
+
 }  // namespace platform::threads

@@ -2,7 +2,8 @@
 # A product made outside the repository, built into a setup by `stptool build` and installed
 # under Wine with the same walks as the demo, in English and in Chinese: other names, a Chinese
 # display name, nested payload folders and its own pictures (tests/e2e/make-product.sh).
-# Also: stptool.exe under Wine builds the same bytes as the Linux stptool (fixed --seed).
+# Also: stptool.exe under Wine builds the same bytes as the Linux stptool (fixed --seed), with
+# other numbers of jobs.
 set -euo pipefail
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
@@ -23,15 +24,21 @@ log=$run/log
 # (which writes launched.txt beside itself when started).
 product=$(mktemp -d)/zephyr
 trap 'rm -rf "$(dirname "$product")"' EXIT
-bash tests/e2e/make-product.sh "$product" "$E2E_APP"
+# Beside it, a file over 16 MiB (compressed as zlib's stream) and one that does not compress
+# (stored blocks), so that the comparison of the two builds below covers both compressors.
+extra=$(dirname "$product")/extra
+mkdir -p "$extra/media"
+seq 1 3000000 | head -c 17000000 >"$extra/media/numbers.txt"
+head -c 3000000 /dev/urandom >"$extra/media/noise.bin"
+bash tests/e2e/make-product.sh "$product" "$E2E_APP" "$extra"
 
 echo "-- stptool build (Linux) and stptool.exe build (Wine) give the same bytes"
 (cd "$product" && "$stptool" build product.ini -o "$run/setup.exe" --stub-dir "$stub_dir" \
-  --seed 7 >"$log/build.out" 2>&1) || { cat "$log/build.out"; e2e_fail "stptool build failed"; }
+  --seed 7 --jobs 1 >"$log/build.out" 2>&1) || { cat "$log/build.out"; e2e_fail "stptool build failed"; }
 "$stptool" verify "$run/setup.exe" >"$log/verify.out" || e2e_fail "built setup not sound: $log/verify.out"
 e2e_prefix "$run/tool"
 wine_env_run "$log/build-wine" "$stptool_exe" build "$product/product.ini" \
-  -o "$run/setup-wine.exe" --stub-dir "$stub_dir" --seed 7 ||
+  -o "$run/setup-wine.exe" --stub-dir "$stub_dir" --seed 7 --jobs 3 ||
   e2e_fail "stptool.exe build failed: $log/build-wine.err"
 wine_env_stop
 cmp "$run/setup.exe" "$run/setup-wine.exe" || e2e_fail "stptool.exe under Wine built other bytes"

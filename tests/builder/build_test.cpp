@@ -200,6 +200,42 @@ TEST_F(BuildTest, SameSeedGivesTheSameBytes) {
   EXPECT_NE(Slurp(options_.output), first) << "without a seed the salt is random";
 }
 
+// The members are compressed several at once; the setup is the same bytes whatever the number of
+// jobs. zlib for every member (the former way) gives other bytes that read back as well.
+TEST_F(BuildTest, SameBytesWhateverTheJobs) {
+  Put(dir_ / "product/files/lib/zeros.bin", std::string(300000, '\0'));
+  for (int i = 0; i < 30; ++i) Put(dir_ / "product/files/docs" / (std::to_string(i) + ".txt"), std::string(5000 + 100 * i, 'a' + i % 26));
+  options_.seed = 42;
+  options_.jobs = 1;
+  BuildSetup(options_);
+  const Bytes first = Slurp(options_.output);
+  options_.jobs = 4;
+  BuildSetup(options_);
+  EXPECT_TRUE(Slurp(options_.output) == first);
+  options_.compressor = package::MemberCompressor::kZlib;
+  options_.level = 9;
+  BuildSetup(options_);  // read back and verified inside
+  EXPECT_FALSE(Slurp(options_.output) == first);
+}
+
+// A disk that fills up while the setup is written: the command fails and leaves no file.
+// (RLIMIT_FSIZE stands in for the full disk: with SIGXFSZ ignored, a write past it fails.)
+TEST_F(BuildTest, CommandLeavesNoFileWhenTheDiskFills) {
+  std::string noise(400000, '\0');
+  std::uint32_t x = 7;
+  for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  Put(dir_ / "product/files/noise.bin", noise);
+  for (const char* jobs : {"1", "4"}) {
+    const std::string cmd = "cd '" + dir_.string() + "' && trap '' XFSZ && ulimit -f 200 && '" STPTOOL_PATH
+                            "' build product/product.ini -o out/setup.exe --stub-dir stubs --jobs " + jobs + " 2>err";
+    EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 1) << jobs;
+    const Bytes err = Slurp(dir_ / "err");
+    EXPECT_NE(std::string(err.begin(), err.end()).find("Cannot write"), std::string::npos)
+        << std::string(err.begin(), err.end());
+    EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "a partial setup was left";
+  }
+}
+
 // Each bad input gives its own message, and nothing is written.
 TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
   auto edit = [this](const std::string& from, const std::string& to) {

@@ -110,10 +110,32 @@ TEST_F(StptoolTest, FailuresExitWithOneAndAMessage) {
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("unknown cipher"), std::string::npos);
 
+  // Compression options out of range, and a level zlib does not have.
+  for (const char* options : {"--level 13", "--level 10 --zlib", "--jobs 0", "--jobs x"}) {
+    r = Run("pack " + Q(dir_ / "p.stp") + " " + Q(dir_) + " " + options);
+    EXPECT_EQ(r.code, 2) << options;
+    EXPECT_NE(r.err.find("bad --"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "p.stp"));
+
   r = Run("extract --help");
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("usage: stptool extract"), std::string::npos);
   EXPECT_NE(r.out.find("--system-dir DIR"), std::string::npos);
+}
+
+// A disk that fills up while the package is written: exit code 1, a message, and no package
+// left behind. (RLIMIT_FSIZE stands in for the full disk: with SIGXFSZ ignored, a write past it
+// fails.)
+TEST_F(StptoolTest, PackLeavesNoPackageWhenTheDiskFills) {
+  for (int i = 0; i < 8; ++i) Put(dir_ / "src" / (std::to_string(i) + ".bin"), Pattern(100'000, i, false));
+  for (const char* options : {"--jobs 1", "--jobs 4", "--zlib"}) {
+    const std::string cmd = "trap '' XFSZ && ulimit -f 400 && '" STPTOOL_PATH "' pack " +
+                            Q(dir_ / "p.stp") + " " + Q(dir_ / "src") + " " + options + " 2>" + Q(dir_ / "err");
+    EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 1) << options;
+    EXPECT_NE(Slurp(dir_ / "err").find("Cannot write the package"), std::string::npos) << Slurp(dir_ / "err");
+    EXPECT_FALSE(fs::exists(dir_ / "p.stp")) << options;
+  }
 }
 
 TEST_F(StptoolTest, VerifySaysSoundOrListsProblems) {

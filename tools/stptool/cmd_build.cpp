@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 std::string Usage() {
   std::string text =
       "usage: stptool build PRODUCT.ini -o SETUP.exe [--seed N] [--stub-dir DIR] [--payload DIR]\n"
+      "                     [--level N] [--jobs N] [--zlib]\n"
       "                     [--sign CERT.pfx [--sign-password-file FILE]]\n"
       "       stptool build PRODUCT.ini --list-inputs\n"
       "\n"
@@ -94,7 +95,9 @@ std::string Usage() {
       "  --seed N           fixed salt and initialisation vector (reproducible output)\n"
       "  --stub-dir DIR     where setup-stub.exe and uninst-stub.exe are (default: beside stptool,\n"
       "                     else ../share/tavrel-setup relative to it)\n"
-      "  --payload DIR      this folder as the payload instead of the description's\n"
+      "  --payload DIR      this folder as the payload instead of the description's\n";
+  text += CompressionHelp();
+  text +=
       "  --sign CERT.pfx    sign the setup (Authenticode, SHA-256) with the certificate and key of\n"
       "                     this PKCS#12 file, using osslsigncode (on Windows: from the PATH)\n"
       "  --sign-password-file FILE\n"
@@ -144,6 +147,7 @@ int Run(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   builder::BuildOptions options;
   SignOptions sign;
+  CompressionArgs compression;
   bool list_inputs = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
@@ -162,6 +166,7 @@ int Run(const std::vector<std::string>& args) {
       options.stub_dir = v;
     } else if (TakeOption(args, i, "payload", &v)) {
       options.payload = v;
+    } else if (TakeCompressionOption(args, i, &compression)) {
     } else if (TakeOption(args, i, "sign", &v)) {
       sign.certificate = v;
     } else if (TakeOption(args, i, "sign-password-file", &v)) {
@@ -176,6 +181,11 @@ int Run(const std::vector<std::string>& args) {
   }
   if (positional.size() != 1) throw std::invalid_argument("expected one product description");
   if (list_inputs) return ListInputs(positional[0]);
+  package::PackOptions pack;
+  ApplyCompression(compression, &pack);
+  options.compressor = pack.compressor;
+  options.level = pack.level;
+  options.jobs = pack.jobs;
   if (options.output.empty()) throw std::invalid_argument("-o SETUP.exe is missing");
   options.description = positional[0];
   if (options.stub_dir.empty()) options.stub_dir = DefaultStubDir();
@@ -191,6 +201,10 @@ int Run(const std::vector<std::string>& args) {
   platform::ScopedOs scope(*os);
   builder::BuildResult result;
   try {
+    ProgressLine progress("compressing");
+    options.on_progress = [&progress](std::int64_t done, std::int64_t total) {
+      progress.Update(done, total);
+    };
     result = builder::BuildSetup(options);
   } catch (const builder::BuildProblems& e) {
     for (const std::string& p : e.problems()) std::fprintf(stderr, "stptool build: %s\n", p.c_str());

@@ -42,8 +42,8 @@ const std::string kUsage =
     "options:\n" +
     OptionHelp("--cipher N|NAME", 21, "manifest cipher: " + CipherChoices(tvcrypt::kRijndael)) +
     OptionHelp("--digest N|NAME", 21, "key digest: " + DigestChoices(tvcrypt::kSha256)) +
-    "  --password TEXT    manifest password (default: empty, as the setup program uses)\n"
-    "  --level 0-9        zlib compression level (default 9)\n"
+    "  --password TEXT    manifest password (default: empty, as the setup program uses)\n" +
+    CompressionHelp() +
     "  --tail 3|22|10|29  tail shape by its length in bytes (default 3: 0A 14 02)\n"
     "  --codepage N       ANSI code page for the manifest bytes (default 1252)\n";
 
@@ -131,6 +131,7 @@ int Run(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   package::PackOptions options;
   std::string rows_file;
+  CompressionArgs compression;
   int code_page = 1252;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
@@ -142,8 +143,7 @@ int Run(const std::vector<std::string>& args) {
       if (options.digest < 0) throw std::invalid_argument("unknown digest '" + v + "'");
     } else if (TakeOption(args, i, "password", &v)) {
       options.password = platform::Utf8ToText(v);
-    } else if (TakeOption(args, i, "level", &v)) {
-      if (!ParseInt(v, 0, 9, &options.level)) throw std::invalid_argument("bad --level " + v);
+    } else if (TakeCompressionOption(args, i, &compression)) {
     } else if (TakeOption(args, i, "tail", &v)) {
       int m = 0;
       if (!ParseInt(v, 3, 29, &m)) m = 0;
@@ -163,6 +163,7 @@ int Run(const std::vector<std::string>& args) {
       positional.push_back(args[i]);
     }
   }
+  ApplyCompression(compression, &options);
   const size_t wanted = rows_file.empty() ? 2 : 1;
   if (positional.size() != wanted) throw std::invalid_argument("wrong number of arguments");
 
@@ -172,15 +173,31 @@ int Run(const std::vector<std::string>& args) {
   const std::vector<Entry> entries =
       rows_file.empty() ? CollectTree(positional[1], output) : ReadRows(rows_file);
 
+  std::int64_t total = 0;
+  for (const Entry& e : entries) {
+    if (std::unique_ptr<platform::File> source = os->OpenFileForRead(e.source)) {
+      total += std::max<std::int64_t>(0, source->Size());
+    }
+  }
   std::unique_ptr<platform::File> out = os->CreateFileForWrite(output);
   if (!out) throw platform::EWriteError(u"Cannot create " + output);
-  package::PackageWriter writer(std::move(out), options);
-  for (const Entry& e : entries) {
-    std::unique_ptr<platform::File> source = os->OpenFileForRead(e.source);
-    if (!source) throw platform::EReadError(u"Cannot open " + e.source);
-    writer.AddFile(e.row, *source);
+  ProgressLine progress("compressing");
+  options.on_progress = [&progress, total](std::int64_t done) { progress.Update(done, total); };
+  std::unique_ptr<package::PackageWriter> writer;
+  try {
+    writer = std::make_unique<package::PackageWriter>(std::move(out), options);
+    for (const Entry& e : entries) {
+      std::unique_ptr<platform::File> source = os->OpenFileForRead(e.source);
+      if (!source) throw platform::EReadError(u"Cannot open " + e.source);
+      writer->AddFile(e.row, *source);
+    }
+    writer->Finish();
+  } catch (...) {
+    // A package without its manifest is no package: nothing is left behind.
+    writer.reset();
+    os->DeleteFile(output);
+    throw;
   }
-  writer.Finish();
   std::fprintf(stderr, "packed %zu files into %s\n", entries.size(), positional[0].c_str());
   return 0;
 }

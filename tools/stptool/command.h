@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "package/package_format.h"
 #include "platform/os.h"
 
 namespace stptool {
@@ -59,5 +60,36 @@ std::string OptionHelp(const std::string& option, int column, const std::string&
 // Reads the whole file named on the command line through the process's Os; false when it
 // cannot be opened or read.
 bool ReadHostFile(const std::string& host_path, std::string* bytes);
+
+// --level, --jobs and --zlib: how pack and build compress the members.
+struct CompressionArgs {
+  int level = -1;  // -1: the compressor's default
+  int jobs = 0;    // 0: one per processor
+  bool zlib = false;
+};
+// True (advancing i) when args[i] is one of those options; throws std::invalid_argument for a
+// value out of range.
+bool TakeCompressionOption(const std::vector<std::string>& args, size_t& i, CompressionArgs* c);
+// Sets the compressor, level and jobs of options; throws std::invalid_argument for a level that
+// the chosen compressor does not have.
+void ApplyCompression(const CompressionArgs& c, package::PackOptions* options);
+// Those options' lines of a --help text.
+std::string CompressionHelp();
+
+// One line on stderr that shows how far a long piece of work is ("compressing:  42%"), rewritten
+// in place; shown only when stderr is a terminal, so that logs get no carriage returns.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::string what);
+  ~ProgressLine();  // ends the line
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  void Update(std::int64_t done, std::int64_t total);
+
+ private:
+  std::string what_;
+  int shown_ = -1;
+  bool terminal_;
+};
 
 }  // namespace stptool

@@ -16,6 +16,12 @@
 #include "tools/stptool/command.h"
 
 #ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
 #include "platform/win32/dll_search.h"
 #endif
 
@@ -151,6 +157,82 @@ PackageReadArgs ParsePackageReadArgs(const std::vector<std::string>& args) {
   if (positional.size() != 1) throw std::invalid_argument("wrong number of arguments");
   parsed.path = positional[0];
   return parsed;
+}
+
+namespace {
+
+// More threads than this would only take memory (each holds a member's buffers).
+constexpr int kMaxJobs = 256;
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace
+
+bool TakeCompressionOption(const std::vector<std::string>& args, size_t& i, CompressionArgs* c) {
+  std::string v;
+  if (TakeOption(args, i, "level", &v)) {
+    if (!ParseInt(v, 0, package::kMaxLibdeflateLevel, &c->level)) {
+      throw std::invalid_argument("bad --level " + v + " (0 to " +
+                                  std::to_string(package::kMaxLibdeflateLevel) + ")");
+    }
+  } else if (TakeOption(args, i, "jobs", &v)) {
+    if (!ParseInt(v, 1, kMaxJobs, &c->jobs)) {
+      throw std::invalid_argument("bad --jobs " + v + " (1 to " + std::to_string(kMaxJobs) + ")");
+    }
+  } else if (args[i] == "--zlib") {
+    c->zlib = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void ApplyCompression(const CompressionArgs& c, package::PackOptions* options) {
+  options->compressor = c.zlib ? package::MemberCompressor::kZlib : package::MemberCompressor::kLibdeflate;
+  const int max_level = c.zlib ? package::kMaxZlibLevel : package::kMaxLibdeflateLevel;
+  if (c.level > max_level) {
+    throw std::invalid_argument("bad --level " + std::to_string(c.level) + " with --zlib (0 to " +
+                                std::to_string(max_level) + ")");
+  }
+  options->level = c.level >= 0 ? c.level : c.zlib ? package::kMaxZlibLevel : package::kDefaultPackLevel;
+  options->jobs = c.jobs;
+}
+
+std::string CompressionHelp() {
+  return OptionHelp("--level 0-12", 21,
+                    "libdeflate compression level (default " +
+                        std::to_string(package::kDefaultPackLevel) +
+                        "; 12 packs smallest and slowest, 0 stores); files over 16 MiB are "
+                        "compressed with zlib at the same level, 9 at most") +
+         OptionHelp("--jobs N", 21,
+                    "compress N files at once (default: one per processor); the output is the "
+                    "same whatever N") +
+         OptionHelp("--zlib", 21,
+                    "compress every file with zlib, one at a time, levels 0-9 (default 9): how "
+                    "packages were made before, slower");
+}
+
+ProgressLine::ProgressLine(std::string what)
+    : what_(std::move(what)), terminal_(StderrIsTerminal()) {}
+
+ProgressLine::~ProgressLine() {
+  if (shown_ >= 0) std::fputc('\n', stderr);
+}
+
+void ProgressLine::Update(std::int64_t done, std::int64_t total) {
+  if (!terminal_) return;
+  const int percent =
+      total <= 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(done * 100 / total, 0, 100));
+  if (percent == shown_) return;
+  shown_ = percent;
+  std::fprintf(stderr, "\r%s: %3d%%", what_.c_str(), percent);
+  std::fflush(stderr);
 }
 
 bool ReadHostFile(const std::string& host_path, std::string* bytes) {
