@@ -636,8 +636,23 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
         writer->Finish(path);
       }
     }
+    if (options.on_file_written) options.on_file_written(path, row.Items(kColSize).Value());
     if (on_progress) on_progress(ProgressPercent(done, total));
   }
+}
+
+std::int64_t UnpackedSize(platform::File& package, const Text& password) {
+  const ManifestLocation location = LocateManifest(package);
+  if (location.empty) return 0;
+  const std::unique_ptr<tvdata::TDataTable> manifest =
+      ManifestTable(ReadManifestText(package, location, password));
+  std::int64_t total = 0;
+  for (int i = 0; i < manifest->ItemCount(); ++i) {
+    const std::int32_t size = manifest->Items(i).Items(kColSize).Value();
+    if (size < 0) throw EFormatError(RowText(u"Negative file size", i, u""));
+    total += size;
+  }
+  return total;
 }
 
 }  // namespace package

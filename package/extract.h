@@ -42,6 +42,9 @@ struct ExtractOptions {
   // while the next member is read and decoded. The files, their bytes, the errors and the
   // progress stay as without it; the caller's hooks are still called on its own thread.
   bool write_behind = false;
+  // Called after each file the package writes, with its path and size in bytes (a system file
+  // that already exists and is left alone is not written). May be empty.
+  std::function<void(const Text& path, std::int64_t size)> on_file_written;
 };
 
 // Unpacks every file that the package's manifest lists, in manifest order, through the current
@@ -80,6 +83,10 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
                     const ProgressCallback& on_progress,
                     const std::optional<Text>& system_dir = std::nullopt,
                     const ExtractOptions& options = {});
+
+// The bytes the package's files take once unpacked: the sum of their sizes. Throws as
+// ExtractPackage does for a manifest that cannot be read; 0 for an empty package.
+std::int64_t UnpackedSize(platform::File& package, const Text& password);
 
 // A package with system-folder rows extracted without a system folder.
 class ENoSystemFolder : public platform::EFormatError {

@@ -236,6 +236,10 @@ class Os {
   virtual Text GetTempPath() = 0;
   // GetModuleFileNameW(nullptr): the full path of the running program's executable.
   virtual Text ModuleFileName() = 0;
+  // GetCommandLineW: the process's whole command line as it was given, program name included.
+  virtual Text GetCommandLine() = 0;
+  // The text (UTF-8) on the process's standard error, when it has one; nothing otherwise.
+  virtual void WriteStandardError(std::string_view utf8) = 0;
   // CreateProcessW(application, command_line) with the caller's environment, in the folder
   // directory; the new process runs on its own (its handles are closed at once). False when it
   // cannot start.

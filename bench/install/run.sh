@@ -21,6 +21,9 @@
 #            that the install shares, so this run is timed apart.
 #   nsis     `probe run installer.exe /S /D=C:\...`: CreateProcess to process end inside Wine, so
 #            the installer's start-up (and its CRC check of itself) is counted.
+#   silent   `probe run setup.exe /S /D=C:\...`: our unattended install, timed exactly like nsis
+#            (start-up, shortcut and uninstall entry included): the one pair that measures the
+#            same work on both sides.
 #   extract  `stptool extract PACKAGE DIR --quiet`, native, wall time from the shell.
 #   wextract (for the profile) `probe run stptool.exe extract PACKAGE C:\... --quiet`: the same
 #            extraction code built for Windows, under Wine, timed like nsis.
@@ -151,6 +154,15 @@ run_nsis() {  # RUN
   grep -qx 'exit 0' "$log.probe" || { cat "$log.probe"; return 1; }
 }
 
+run_silent() {  # RUN
+  local log=$logs/silent-$1
+  rm -rf "$bench_unix/silent"
+  sync
+  wine "$probe" run "$setup" /S '/D=C:\bench\silent' >"$log.probe" 2>&1 </dev/null ||
+    { cat "$log.probe"; return 1; }
+  grep -qx 'exit 0' "$log.probe" || { cat "$log.probe"; return 1; }
+}
+
 run_extract() {  # RUN
   local log=$logs/extract-$1 start
   rm -rf "$work/extract"
@@ -182,7 +194,9 @@ for ((i = 1; i <= runs; i++)); do
   if ((i % 2)); then
     run_ours "$i"
     run_nsis "$i"
+    run_silent "$i"
   else
+    run_silent "$i"
     run_nsis "$i"
     run_ours "$i"
   fi
@@ -193,11 +207,13 @@ for ((i = 1; i <= runs; i++)); do
     same_files ours "$bench_unix/ours"
     same_files watched "$bench_unix/watched"
     same_files nsis "$bench_unix/nsis"
+    same_files silent "$bench_unix/silent"
     same_files extract "$work/extract"
     same_files wextract "$bench_unix/wextract"
   fi
   echo "ours $(sed -n 's/^finish //p' "$logs/ours-$i.probe") ms," \
     "nsis $(sed -n 's/^elapsed //p' "$logs/nsis-$i.probe") ms," \
+    "silent $(sed -n 's/^elapsed //p' "$logs/silent-$i.probe") ms," \
     "watched $(sed -n 's/^finish //p' "$logs/watched-$i.probe") ms," \
     "extract $(sed -n 's/^elapsed //p' "$logs/extract-$i.out") ms," \
     "stptool.exe under Wine $(sed -n 's/^elapsed //p' "$logs/wextract-$i.probe") ms"
@@ -234,6 +250,7 @@ def one(path, key):
 
 ours = [one(f"{logs}/ours-{i}.probe", "finish") for i in range(1, runs + 1)]
 nsis_ms = [one(f"{logs}/nsis-{i}.probe", "elapsed") for i in range(1, runs + 1)]
+silent = [one(f"{logs}/silent-{i}.probe", "elapsed") for i in range(1, runs + 1)]
 extract = [one(f"{logs}/extract-{i}.out", "elapsed") for i in range(1, runs + 1)]
 wextract = [one(f"{logs}/wextract-{i}.probe", "elapsed") for i in range(1, runs + 1)]
 
@@ -266,8 +283,10 @@ say(f"  setup.exe {os.path.getsize(setup)} bytes (package {os.path.getsize(packa
     f"NSIS installer {os.path.getsize(nsis)} bytes")
 say(f"ours under Wine, Install click to Finish caption: {med(ours):.0f} ms   runs {ours}")
 say(f"NSIS /S under Wine, process start to end:         {med(nsis_ms):.0f} ms   runs {nsis_ms}")
+say(f"ours /S under Wine, process start to end:         {med(silent):.0f} ms   runs {silent}")
 say(f"stptool extract, native:                          {med(extract):.0f} ms   runs {extract}")
 say(f"ratio ours / NSIS:            {med(ours) / med(nsis_ms):.2f}   (aim: at most 0.45)")
+say(f"ratio ours /S / NSIS /S:      {med(silent) / med(nsis_ms):.2f}   (the same work on both sides)")
 say(f"ratio ours / stptool extract: {med(ours) / med(extract):.2f}")
 say("our install by phase (probe timeline, medians):")
 say(f"  click to first product file (Setup.stp written, manifest read): {med(write):.0f} ms   {write}")

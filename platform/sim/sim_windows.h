@@ -205,6 +205,10 @@ class SimWindows : public Os {
   // The running program and the processes it starts. ModuleFileName returns the path set here
   // (empty at first). CreateProcess only records its arguments and succeeds unless told to fail.
   void SetModuleFileName(Text path) { module_file_name_ = std::move(path); }
+  // The command line GetCommandLine returns (empty at first: no program name, no arguments).
+  void SetCommandLine(Text command_line) { command_line_ = std::move(command_line); }
+  // What was written to standard error, in order.
+  const std::string& StandardError() const { return standard_error_; }
   struct ProcessStart {
     Text application;
     Text command_line;
@@ -267,6 +271,8 @@ class SimWindows : public Os {
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
   Text GetTempPath() override { return temp_path_; }
   Text ModuleFileName() override { return module_file_name_; }
+  Text GetCommandLine() override { return command_line_; }
+  void WriteStandardError(std::string_view utf8) override { standard_error_ += utf8; }
   bool CreateProcess(const Text& application, const Text& command_line,
                      const Text& directory) override;
   void Sleep(std::uint32_t milliseconds) override { sleeps_.push_back(milliseconds); }
@@ -365,6 +371,8 @@ class SimWindows : public Os {
   std::vector<ShellExecuteInfo> shell_executes_;
 
   Text module_file_name_;
+  Text command_line_;
+  std::string standard_error_;
   Text temp_path_ = AsciiText("C:\\WINDOWS\\Temp\\");
   bool create_process_ok_ = true;
   std::vector<ProcessStart> process_starts_;

@@ -12,6 +12,7 @@
 #   e2e_shot NAME           screenshot of the virtual desktop to build/screenshots/NAME.png
 #   e2e_expect LOG TEXT     fails unless LOG holds a line containing TEXT
 #   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
+#   e2e_snapshot OUT        the prefix's files and registry, for e2e_same_as BEFORE AFTER WHAT
 
 #
 # The programs are the shipped 32-bit ones; a benchmark may set STP_WIN_ARCH=x86_64 first
@@ -180,4 +181,39 @@ e2e_wait_file() {  # FILE SECONDS
     sleep 0.1
   done
   return 1
+}
+
+# The prefix as the comparison sees it: every file below drive_c and the user's home (where the
+# desktop lives) with its size, and the exported HKLM\SOFTWARE and HKCU. The temporary folders
+# are left out while Windows has not restarted: the uninstaller's copy waits there for the next
+# start. Wine's own cache of fonts changes with every program start and is left out too.
+e2e_snapshot() {  # OUT [with-temp]
+  local out=$1 exclude='/[Tt]emp(/|$)'
+  [ "${2:-}" = with-temp ] && exclude='^$'
+  {
+    (cd "$WINEPREFIX/drive_c" && find . -printf '%p %y %s\n') | grep -Ev "$exclude"
+    (cd "$HOME" && find . -printf 'home/%p %y %s\n') | grep -Ev "$exclude"
+  } | grep -Ev '/windows/(Fonts|system32/(wbem|catroot))' | sort >"$out.files"
+  wine reg export 'HKLM\SOFTWARE' "$out.hklm.raw" /y >/dev/null 2>&1 </dev/null
+  wine reg export 'HKCU' "$out.hkcu.raw" /y >/dev/null 2>&1 </dev/null
+  local hive
+  for hive in hklm hkcu; do
+    # UTF-16 exports. Wine keeps keys of its own that come and go with its helper programs: the
+    # session's display settings ("Temporary System Parameters") and the console defaults that
+    # its console host writes when a console program first runs. Those sections are left out.
+    iconv -f UTF-16LE -t UTF-8 "$out.$hive.raw" | tr -d '\r' |
+      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 ||
+                         index($0, "[HKEY_CURRENT_USER\\Console") == 1 }
+           !skip' >"$out.$hive"
+  done
+  wine_env_wait
+}
+
+e2e_same_as() {  # BEFORE AFTER WHAT
+  local part
+  for part in files hklm hkcu; do
+    if ! diff "$1.$part" "$2.$part" >"$2.$part.diff"; then
+      e2e_fail "$3: $part changed (see $2.$part.diff)"
+    fi
+  done
 }

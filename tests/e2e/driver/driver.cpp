@@ -21,6 +21,11 @@
 //   close                  send WM_CLOSE to the current window
 //   gone [MS]              wait until the current window no longer exists
 //   sleep MS               pause
+//   run MS PROGRAM ARGS    start PROGRAM (a Windows path) with ARGS (one argument, passed on as
+//                          written) and watch it until it ends, at most MS: every 10 ms the
+//                          visible top-level windows of its process are looked for, and each one
+//                          seen is printed once ("process-window CLASS|TITLE"); then
+//                          "exit CODE". Fails when the program cannot start or does not end.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -79,6 +84,19 @@ std::wstring TextOf(HWND window) {
   SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
                       SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
   return std::wstring(buffer.data(), copied);
+}
+
+struct ProcessWindows {
+  DWORD process_id;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM param) {
+  auto* p = reinterpret_cast<ProcessWindows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == p->process_id && IsWindowVisible(window)) p->found.push_back(window);
+  return TRUE;
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
@@ -211,6 +229,12 @@ class Driver {
         ok = Current() && (PostMessageW(window_, WM_CLOSE, 0, 0) != 0);
       } else if (*step == L"gone") {
         ok = Gone(number(kDefaultWaitMs));
+      } else if (*step == L"run") {
+        const DWORD ms = number(kDefaultWaitMs);
+        const std::wstring* program = next();
+        const std::wstring* arguments = next();
+        if (!program || !arguments) return Usage(L"run MS PROGRAM ARGS");
+        ok = RunWatched(*program, *arguments, ms);
       } else if (*step == L"sleep") {
         Sleep(number(0));
         ok = true;
@@ -405,6 +429,41 @@ class Driver {
       return Fail(L"unexpected message box " + std::wstring(title));
     }
     Line(L"no message box");
+    return true;
+  }
+
+  bool RunWatched(const std::wstring& program, const std::wstring& arguments, DWORD ms) {
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+      return Fail(L"cannot start " + program);
+    }
+    CloseHandle(process.hThread);
+    std::vector<HWND> seen;
+    const DWORD start = GetTickCount();
+    DWORD wait = WAIT_TIMEOUT;
+    while (wait == WAIT_TIMEOUT && GetTickCount() - start < ms) {
+      ProcessWindows windows{process.dwProcessId, {}};
+      EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&windows));
+      for (HWND w : windows.found) {
+        bool known = false;
+        for (HWND k : seen) known = known || k == w;
+        if (known) continue;
+        seen.push_back(w);
+        wchar_t title[512] = {};
+        GetWindowTextW(w, title, 512);
+        Line(L"process-window " + ClassOf(w) + L"|" + title);
+      }
+      wait = WaitForSingleObject(process.hProcess, 10);
+    }
+    DWORD code = 0;
+    const bool ended = wait == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    if (!ended) return Fail(L"still running: " + program);
+    Line(L"exit " + std::to_wstring(code));
     return true;
   }
 
