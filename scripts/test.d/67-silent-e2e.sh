@@ -3,8 +3,10 @@
 # by the driver (tests/e2e/driver, step "run"): no window of its process may ever be visible, the
 # exit code tells the outcome, the files equal the payload, the log lists them; Uninst.exe /S then
 # leaves the prefix's files and registry exactly as they were before the install, the folders the
-# setup created above the install folder included. Windows 7 and, with winecfg, Windows XP.
+# setup created above the install folder included. Windows 7 in a 64-bit prefix, and Windows XP in
+# a 32-bit one.
 set -euo pipefail
+[ -n "${STP_I386:-}" ] || exec bash "$(dirname "$0")/../with-i386" bash "$0" "$@"
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
 source tests/e2e/e2e-lib.sh
@@ -95,6 +97,9 @@ e2e_snapshot "$run/after"
 e2e_same_as "$run/before" "$run/after" "silent install and uninstall"
 
 echo "-- Windows XP: Quick Launch shortcut; folders created above the folder go with it"
+# XP is 32-bit Windows: a 32-bit prefix of its own, as the wizard's XP run has.
+wine_env_stop
+e2e_prefix "$run/xp" win32
 wine_env_winver winxp
 appdata_out=$STP_WINE_DIR/logs/appdata.out
 wine cmd /c 'echo %APPDATA%' >"$appdata_out" 2>/dev/null </dev/null
