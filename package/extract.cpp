@@ -81,8 +81,46 @@ bool IsSystemRow(tvdata::TRow& row) {
   return !flat && !dest.empty() && dest[0] == u'$';
 }
 
+Text Number(size_t n) { return platform::AsciiToText(std::to_string(n)); }
+
+// A long path cut to its start and end, for a one-line message.
+Text Shortened(const Text& path) {
+  constexpr size_t kKeep = 60;
+  if (path.size() <= 2 * kKeep + 3) return path;
+  return path.substr(0, kKeep) + u"..." + path.substr(path.size() - kKeep);
+}
+
+// Our programs declare no long-path awareness, so on every Windows the file API refuses a file
+// path or a folder to create beyond its limits. Wine enforces neither: a row with a deep folder
+// cell would make thousands of nested folders there before its file failed. So a row is checked
+// first and refused as the file API would refuse it, before anything of it is made.
+void CheckPathLimits(platform::Os& os, const Text& folder, const Text& path, size_t row) {
+  const auto refuse = [&os, row](const Text& what, size_t length, const char16_t* kind,
+                                 size_t limit) {
+    os.SetLastError(platform::kErrorPathNotFound);
+    throw EWriteError(u"Cannot create " + Shortened(what) + u" (row " + Number(row) + u"): " +
+                      Number(length) + u" characters, more than the " + Number(limit - 1) +
+                      u" Windows takes for " + kind);
+  };
+  const size_t length = platform::FullPathLength(path);
+  if (length >= platform::kPathLimit) refuse(path, length, u"a path", platform::kPathLimit);
+  const size_t folder_length = platform::FullPathLength(folder);
+  if (folder_length >= platform::kFolderPathLimit && !os.DirectoryExists(folder)) {
+    refuse(folder, folder_length, u"a new folder", platform::kFolderPathLimit);
+  }
+}
+
+// Creates the target folder with its parents when it is missing and within the file API's
+// limits. A failure shows up when the first file is created.
+void MakeTargetFolder(platform::Os& os, const Text& target_dir) {
+  if (platform::FullPathLength(target_dir) < platform::kFolderPathLimit &&
+      !os.DirectoryExists(target_dir)) {
+    platform::ForceDirectories(target_dir);
+  }
+}
+
 Text RowText(const Text& prefix, size_t row, TextView detail) {
-  Text text = prefix + u" (row " + platform::AsciiToText(std::to_string(row)) + u")";
+  Text text = prefix + u" (row " + Number(row) + u")";
   if (!detail.empty()) text += u": " + Text(detail);
   return text;
 }
@@ -478,8 +516,7 @@ void ExtractPackage(const Text& package_path, const Text& target_dir, const Text
                     const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
                     const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
-  // A failure here shows up when the first file is created.
-  if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
+  MakeTargetFolder(os, target_dir);
 
   std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
   if (!package) throw EReadError(u"Cannot open the package " + package_path);
@@ -490,7 +527,7 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
                     const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
                     const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
-  if (!os.DirectoryExists(target_dir)) platform::ForceDirectories(target_dir);
+  MakeTargetFolder(os, target_dir);
 
   const ManifestLocation location = LocateManifest(package);
   if (location.empty) return;
@@ -560,6 +597,8 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
                                         : u"Path leaves the target folder",
                                  i, dest + name_cell));
     }
+    const Text path = folder + name;
+    CheckPathLimits(os, folder, path, i);
     if (!os.DirectoryExists(folder)) platform::ForceDirectories(folder);
 
     if (system && os.FileExists(folder + name_cell)) {
@@ -570,7 +609,6 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       continue;
     }
 
-    const Text path = folder + name;
     {
       std::unique_ptr<platform::File> out = os.CreateFileForWrite(path);
       if (!out) throw EWriteError(u"Cannot create " + path);
@@ -598,8 +636,23 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
         writer->Finish(path);
       }
     }
+    if (options.on_file_written) options.on_file_written(path, row.Items(kColSize).Value());
     if (on_progress) on_progress(ProgressPercent(done, total));
   }
+}
+
+std::int64_t UnpackedSize(platform::File& package, const Text& password) {
+  const ManifestLocation location = LocateManifest(package);
+  if (location.empty) return 0;
+  const std::unique_ptr<tvdata::TDataTable> manifest =
+      ManifestTable(ReadManifestText(package, location, password));
+  std::int64_t total = 0;
+  for (int i = 0; i < manifest->ItemCount(); ++i) {
+    const std::int32_t size = manifest->Items(i).Items(kColSize).Value();
+    if (size < 0) throw EFormatError(RowText(u"Negative file size", i, u""));
+    total += size;
+  }
+  return total;
 }
 
 }  // namespace package

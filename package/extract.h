@@ -42,6 +42,9 @@ struct ExtractOptions {
   // while the next member is read and decoded. The files, their bytes, the errors and the
   // progress stay as without it; the caller's hooks are still called on its own thread.
   bool write_behind = false;
+  // Called after each file the package writes, with its path and size in bytes (a system file
+  // that already exists and is left alone is not written). May be empty.
+  std::function<void(const Text& path, std::int64_t size)> on_file_written;
 };
 
 // Unpacks every file that the package's manifest lists, in manifest order, through the current
@@ -63,7 +66,10 @@ struct ExtractOptions {
 // Any failure throws a platform::Exception: EReadError (package unreadable or too short),
 // EConvertError / ERangeError (manifest not a table of the required form, checked for every row
 // before anything is written), EFormatError (negative sizes, a corrupt member, a path that leaves
-// target_dir or the system folder, a "$" folder cell without its token), EWriteError (a folder or file that cannot be created or written). A length field
+// target_dir or the system folder, a "$" folder cell without its token), EWriteError (a folder or
+// file that cannot be created or written; a row whose file path or new folder is beyond the file
+// API's limits, platform::kPathLimit, is refused so on every system before anything of it is
+// made). A length field
 // not less than the file size means an empty package: nothing is written and nothing is thrown.
 // Files written before a failure stay on disk; the package file is closed on every path.
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
@@ -77,6 +83,10 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
                     const ProgressCallback& on_progress,
                     const std::optional<Text>& system_dir = std::nullopt,
                     const ExtractOptions& options = {});
+
+// The bytes the package's files take once unpacked: the sum of their sizes. Throws as
+// ExtractPackage does for a manifest that cannot be read; 0 for an empty package.
+std::int64_t UnpackedSize(platform::File& package, const Text& password);
 
 // A package with system-folder rows extracted without a system folder.
 class ENoSystemFolder : public platform::EFormatError {

@@ -1,5 +1,7 @@
 #include "platform/fs_util.h"
 
+#include <vector>
+
 namespace platform {
 
 namespace {
@@ -50,6 +52,32 @@ bool ForceDirectories(const Text& path) {
   if (error == kErrorAlreadyExists && os.DirectoryExists(folder)) return true;
   os.SetLastError(error);
   return false;
+}
+
+size_t FullPathLength(TextView path) {
+  size_t root = 0;  // "X:\" of a drive, "\" or "\\" of a rooted or UNC path
+  if (path.size() >= 2 && path[1] == u':') {
+    root = 3;
+    path.remove_prefix(2);
+  } else if (!path.empty() && IsSeparator(path[0])) {
+    root = path.size() >= 2 && IsSeparator(path[1]) ? 2 : 1;
+  }
+  std::vector<size_t> parts;  // lengths of the components kept
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    const TextView part = path.substr(start, end - start);
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != u".") {
+      parts.push_back(part.size());
+    }
+    start = end + 1;
+  }
+  size_t length = root;
+  for (size_t part : parts) length += part + 1;
+  return parts.empty() ? length : length - 1;
 }
 
 }  // namespace platform

@@ -18,4 +18,11 @@ Text FolderPart(TextView path);
 // neither.
 Text LastComponent(TextView path);
 
+// The length a path has once the file API has made it whole: empty and "." components dropped,
+// ".." applied (stopping at the root), separators made single, no trailing one: "C:\a\.\b\..\"
+// counts as "C:\a". This is the length the file API's limits (kPathLimit) apply to. A path
+// with neither drive nor leading separator is relative to a current folder unknown here and is
+// measured without it.
+size_t FullPathLength(TextView path);
+
 }  // namespace platform

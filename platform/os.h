@@ -65,6 +65,13 @@ inline constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorDirectory = 267;
 
+// Length limits of the Win32 file API for paths without the "\\?\" prefix, which bind every
+// program that declares no long-path awareness (ours declare none): a full path (FullPathLength)
+// of kPathLimit characters or more fails with kErrorPathNotFound, and a folder to create of
+// kFolderPathLimit or more (room is left for an 8.3 name) with kErrorFilenameExcedRange.
+inline constexpr size_t kPathLimit = 260;
+inline constexpr size_t kFolderPathLimit = kPathLimit - 12;
+
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
@@ -229,6 +236,10 @@ class Os {
   virtual Text GetTempPath() = 0;
   // GetModuleFileNameW(nullptr): the full path of the running program's executable.
   virtual Text ModuleFileName() = 0;
+  // GetCommandLineW: the process's whole command line as it was given, program name included.
+  virtual Text GetCommandLine() = 0;
+  // The text (UTF-8) on the process's standard error, when it has one; nothing otherwise.
+  virtual void WriteStandardError(std::string_view utf8) = 0;
   // CreateProcessW(application, command_line) with the caller's environment, in the folder
   // directory; the new process runs on its own (its handles are closed at once). False when it
   // cannot start.

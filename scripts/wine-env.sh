@@ -1,17 +1,26 @@
 # Sets up a fresh, private Wine environment for running Windows programs of this project.
 #
-# Source it from bash:   source scripts/wine-env.sh [RUN_DIR]
+# Source it from bash:   source scripts/wine-env.sh [RUN_DIR [win64|win32]]
+#
+# The programs are the shipped 32-bit ones (STP_WIN_ARCH=i686, the default) unless STP_WIN_ARCH
+# says x86_64 (benchmarks on machines that execute no 32-bit code, scripts/win-arch). They run
+# as most users meet them: in a 64-bit prefix (64-bit Windows: the registry's 32-bit view,
+# "Program Files (x86)"; Wine's helper processes are 64-bit and run natively). A 32-bit prefix
+# (win32) is for Windows XP runs. 32-bit programs need scripts/with-i386 around the caller
+# wherever the kernel executes no 32-bit code (scripts/test runs every stage so).
 #
 # RUN_DIR (default: build/wine-run-$$ under the repository) is emptied and receives:
-#   prefix/     a new WINEPREFIX made by `wineboot -i` (reports Windows 7 until changed): 32-bit,
-#               or 64-bit where STP_WIN_ARCH (scripts/win-arch) is x86_64
+#   prefix/     a new WINEPREFIX made by `wineboot -i` (reports Windows 7 until changed)
 #   home/       the HOME of the run (Wine links the desktop folder into it)
 #   logs/       wineboot, Xvfb and winecfg output
-#   bin/        for a 64-bit prefix only: wine, wineboot, winecfg and winepath that start 64-bit
-#               Wine (Debian's own commands start the 32-bit loader whenever wine32 is installed)
-# Exported: WINEPREFIX WINEARCH (win32 or win64) WINEDEBUG=-all WINEDLLOVERRIDES HOME DISPLAY
+#   bin/        for a 64-bit prefix only: `wine` starts the loader of STP_WIN_ARCH; wineboot,
+#               winecfg and winepath start 64-bit Wine (Debian's own commands start the 32-bit
+#               loader whenever wine32 is installed)
+# Exported: WINEPREFIX WINEARCH (win64 or win32) WINEDEBUG=-all WINEDLLOVERRIDES HOME DISPLAY
 #   STP_WIN_ARCH, plus STP_WINE_DIR (RUN_DIR, absolute) and STP_WINE_ORIG_HOME (the caller's HOME);
-#   PATH starts with bin/ for a 64-bit prefix.
+#   PATH starts with bin/ for a 64-bit prefix (and no longer holds an earlier run's bin/).
+#   `wine reg` and `wine cmd` are the builtins of the programs' architecture, so reg sees the
+#   registry view the programs write.
 # If DISPLAY is unset, an Xvfb server is started on a free display (1024x768x24).
 # An EXIT trap (chained after any existing one) ends the prefix's wineserver and stops that Xvfb;
 # wine_env_stop does the same on demand.
@@ -47,21 +56,39 @@ _stp_wine_setup() {
   export STP_WINE_DIR=$dir
   export STP_WINE_ORIG_HOME=${STP_WINE_ORIG_HOME:-$HOME}
   export WINEPREFIX=$dir/prefix
-  STP_WIN_ARCH=$(bash "$repo/scripts/win-arch")
-  export STP_WIN_ARCH
-  if [ "$STP_WIN_ARCH" = x86_64 ]; then
-    export WINEARCH=win64
+  export STP_WIN_ARCH=${STP_WIN_ARCH:-i686}
+  export WINEARCH=${2:-win64}
+  case "$WINEARCH" in
+    win64 | win32) ;;
+    *) echo "wine-env.sh: prefix architecture $WINEARCH: win64 or win32 expected" >&2; return 1 ;;
+  esac
+  if [ "$WINEARCH" = win32 ] && [ "$STP_WIN_ARCH" != i686 ]; then
+    echo "wine-env.sh: a 32-bit prefix runs no $STP_WIN_ARCH programs" >&2
+    return 1
+  fi
+  if [ "$STP_WIN_ARCH" = i686 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "wine-env.sh: 32-bit Wine cannot start here: run the command through scripts/with-i386" \
+      "(scripts/test and scripts/demo do)" >&2
+    return 1
+  fi
+  # An earlier run's commands must not answer for this prefix.
+  if [ -n "${_stp_wine_bin:-}" ]; then
+    PATH=$(printf '%s' ":$PATH:" | sed "s#:$_stp_wine_bin:#:#g; s#^:##; s#:\$##")
+  fi
+  _stp_wine_bin=
+  unset WINELOADER
+  if [ "$WINEARCH" = win64 ]; then
     export WINELOADER=/usr/lib/wine/wine64
+    local tool loader=/usr/lib/wine/wine64
+    [ "$STP_WIN_ARCH" = x86_64 ] || loader=/usr/lib/wine/wine
     mkdir -p "$dir/bin"
-    local tool
-    printf '#!/bin/sh\nexec %s "$@"\n' "$WINELOADER" >"$dir/bin/wine"
+    printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$dir/bin/wine"
     for tool in wineboot winecfg winepath; do
       printf '#!/bin/sh\nexec %s %s.exe "$@"\n' "$WINELOADER" "$tool" >"$dir/bin/$tool"
     done
     chmod +x "$dir/bin/"*
-    case ":$PATH:" in *":$dir/bin:"*) ;; *) export PATH=$dir/bin:$PATH ;; esac
-  else
-    export WINEARCH=win32
+    _stp_wine_bin=$dir/bin
+    export PATH=$dir/bin:$PATH
   fi
   export WINEDEBUG=-all
   # Without this, shortcuts on the Windows desktop turn into .desktop files in $HOME.
@@ -115,9 +142,9 @@ wine_env_run() {
 
 wine_env_winver() {
   local version=$1
-  # A 64-bit prefix knows Windows XP only as its 64-bit edition (5.2).
+  # A 64-bit prefix knows Windows XP only as its 64-bit edition (5.2): XP runs use a 32-bit one.
   if [ "$WINEARCH" = win64 ] && [ "$version" = winxp ]; then version=winxp64; fi
-  wine winecfg -v "$version" >"$STP_WINE_DIR/logs/winecfg-$1.log" 2>&1 </dev/null
+  winecfg -v "$version" >"$STP_WINE_DIR/logs/winecfg-$1.log" 2>&1 </dev/null
   wineserver -w >/dev/null 2>&1 || true
 }
 

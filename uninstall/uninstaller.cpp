@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 
+#include "params/command_line.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
@@ -12,6 +13,8 @@
 #include "shell/registry.h"
 #include "params/product_params.h"
 #include "startup/running_check.h"
+#include "wizard/install_engine.h"
+#include "wizard/install_log.h"
 #include "wizard/texts.h"
 
 namespace uninstall {
@@ -155,7 +158,16 @@ Plan MakePlan(const Text& self_path, std::vector<Text> files,
       command = command.substr(1, command.size() - 2);
     }
     // An entry of the same name that names another Uninst.exe belongs to another installation.
-    if (!command.empty() && SameName(command, self_path)) plan.entry_keys.push_back(key);
+    if (command.empty() || !SameName(command, self_path)) continue;
+    plan.entry_keys.push_back(key);
+    if (plan.created_folder.empty()) {
+      try {
+        plan.created_folder = shell::RegReadStringValue(platform::kHkeyLocalMachine, key,
+                                                        wizard::kCreatedFolderValue);
+      } catch (const platform::Exception&) {
+        // not text: no record of created folders
+      }
+    }
   }
   return plan;
 }
@@ -208,12 +220,15 @@ Text CopyToTemp(const Text& self_path) {
   return Text();
 }
 
-Text SelfRemovalCommandLine(const Text& copy_path, const Text& folder) {
-  // Without its trailing backslash: "C:\X\" would read as C:\X" (an escaped quote).
-  return u"\"" + copy_path + u"\" \"" + WithoutTrailingSeparator(folder) + u"\"";
+Text SelfRemovalCommandLine(const Text& copy_path, const Text& folder, const Text& created_folder) {
+  // Without trailing backslashes: "C:\X\" would read as C:\X" (an escaped quote) to a program
+  // that splits its command line by the C runtime's rules.
+  Text line = u"\"" + copy_path + u"\" \"" + WithoutTrailingSeparator(folder) + u"\"";
+  if (!created_folder.empty()) line += u" \"" + WithoutTrailingSeparator(created_folder) + u"\"";
+  return line;
 }
 
-int FinishSelfRemoval(const Text& folder_in) {
+int FinishSelfRemoval(const Text& folder_in, const Text& created_folder) {
   platform::Os& os = CurrentOs();
   const Text folder = WithoutTrailingSeparator(folder_in);
   // Only ever started from outside the folder; run from inside, it would wait for itself.
@@ -234,28 +249,72 @@ int FinishSelfRemoval(const Text& folder_in) {
   if (removed && SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
     os.RemoveDirectory(parent);  // only when empty
   }
+  // The folders the setup made on the way to the folder, and only those: the record must name
+  // the folder or one of the folders above it.
+  const Text outermost = WithoutTrailingSeparator(created_folder);
+  if (removed && !outermost.empty() && StartsWithName(folder + u"\\", outermost + u"\\")) {
+    for (Text at = parent; at.size() >= outermost.size() && StartsWithName(at, outermost);
+         at = WithoutTrailingSeparator(platform::FolderPart(at))) {
+      // A folder that is not empty stays, and so do the folders above it.
+      if (os.DirectoryExists(at) && !os.RemoveDirectory(at)) break;
+    }
+  }
   return removed ? kExitRemoved : kExitIncomplete;
 }
 
-int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
+int RunUninstall(ui::Backend& backend) {
   platform::Os& os = CurrentOs();
-  if (!arguments.empty()) return FinishSelfRemoval(arguments.front());
+  const Text command_line = os.GetCommandLine();
+  const params::CommandLine switches = params::ParseArguments(params::ArgumentsOf(command_line));
+  // The copy in the temporary folder is started with the folder (and the outermost folder the
+  // setup created); it shows nothing. Other arguments are ignored.
+  if (!switches.others.empty() && params::IsAbsoluteFolder(switches.others[0])) {
+    return FinishSelfRemoval(switches.others[0],
+                             switches.others.size() > 1 ? switches.others[1] : Text());
+  }
 
-  const int language = params::LanguageFromCodePage(os.GetACP());
+  const std::uint32_t code_page = os.GetACP();
+  const int language = params::LanguageFromCodePage(code_page);
   params::SetLanguage(language);
   const params::ProductParams product = params::LoadProductParams();
   const Text display_name =
       params::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
   const wizard::UninstallTexts texts = wizard::UninstallTextsFor(language, display_name);
+  const bool silent = switches.silent;
+
+  wizard::InstallLog log;
+  wizard::OpenRequestedLog(log, switches.log_file, product.ExeBaseName, u"-uninstall.log");
+  log.Line({u"Command line: ", command_line});
+  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
+            u" (code page ", wizard::NumberText(code_page), u")"});
+  const auto finish = [&log](const Text& result, int code) {
+    log.Line({u"Result: ", result});
+    log.Line({u"Exit code: ", wizard::NumberText(code)});
+    return code;
+  };
+  // A box the user must answer, unless the run is silent.
+  const auto tell = [&](const Text& text, std::uint32_t flags) {
+    if (!silent) os.MessageBox(0, text, texts.Caption, flags);
+  };
+
+  if (!switches.bad_switch.empty()) {
+    log.Line({u"Bad switch: ", switches.bad_switch});
+    tell(wizard::BadSwitchMessage(language, switches.bad_switch, wizard::UninstallUsage(language)),
+         platform::kMbOk);
+    return finish(u"nothing removed", kExitDeclined);
+  }
+  if (switches.help) {
+    os.MessageBox(0, wizard::UninstallUsage(language), texts.Caption, platform::kMbOk);
+    return finish(u"usage shown", kExitRemoved);
+  }
 
   startup::StartupStrings strings = startup::LoadStartupStrings();
   strings.RunningTitle = startup::FindRunningTitle(strings);
   if (!strings.RunningTitle.empty()) {
-    os.MessageBox(0,
-                  wizard::UninstallRunningMessage(language, strings.RunningTitle,
-                                                  strings.WindowTitle),
-                  texts.Caption, platform::kMbOk | platform::kMbIconWarning);
-    return kExitProductRunning;
+    log.Line({u"The product is running: ", strings.RunningTitle});
+    tell(wizard::UninstallRunningMessage(language, strings.RunningTitle, strings.WindowTitle),
+         platform::kMbOk | platform::kMbIconWarning);
+    return finish(u"nothing removed", kExitProductRunning);
   }
 
   ui::Application app(backend);
@@ -263,9 +322,10 @@ int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
   app.SetTitle(texts.Caption);
   app.SetIcon(u"AppIcon");
 
-  if (os.MessageBox(0, texts.MsgConfirm, texts.Caption,
+  if (!silent &&
+      os.MessageBox(0, texts.MsgConfirm, texts.Caption,
                     platform::kMbYesNo | platform::kMbIconQuestion) != platform::kIdYes) {
-    return kExitDeclined;
+    return finish(u"declined", kExitDeclined);
   }
 
   std::vector<Text> files;
@@ -275,6 +335,13 @@ int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
   const Text self_path = os.ModuleFileName();
   const Plan plan = MakePlan(self_path, std::move(files),
                              {product.DisplayNameEn, product.DisplayNameCn});
+  log.Line({u"Folder: ", plan.folder});
+  for (const Text& file : plan.files) log.Line({u"File: ", plan.folder, file});
+  for (const Text& link : plan.shortcuts) log.Line({u"Shortcut: ", link});
+  for (const Text& key : plan.entry_keys) log.Line({u"Uninstall entry: ", FullKeyName(key)});
+  if (!plan.created_folder.empty()) {
+    log.Line({u"Folders created by the setup from: ", plan.created_folder});
+  }
   std::vector<Text> stayed = CarryOut(plan);
 
   // Only the program named in the uninstall entry is removed by the copy.
@@ -284,23 +351,28 @@ int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments) {
     stayed.insert(stayed.begin(), self_path);
     if (stayed.back() != plan.folder) stayed.push_back(plan.folder);
   }
+  for (const Text& item : stayed) log.Line({u"Stayed: ", item});
 
   if (stayed.empty()) {
-    os.MessageBox(0, texts.MsgComplete, texts.Caption, platform::kMbOk | platform::kMbIconInformation);
+    tell(texts.MsgComplete, platform::kMbOk | platform::kMbIconInformation);
   } else {
     Text text = texts.MsgIncomplete + u"\n";
     for (const Text& item : stayed) text += u"\n" + item;
-    os.MessageBox(0, text, texts.Caption, platform::kMbOk | platform::kMbIconWarning);
+    tell(text, platform::kMbOk | platform::kMbIconWarning);
   }
 
   // Started only now, so that its wait for this program to end does not run out while the user
   // reads the message; in the temporary folder, as Windows keeps a process's current folder
   // from being removed.
-  if (!copy.empty() && !os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder),
-                                         platform::FolderPart(copy))) {
-    return kExitIncomplete;
+  if (!copy.empty()) {
+    log.Line({u"Removal of Uninst.exe and the folder handed to ", copy});
+    if (!os.CreateProcess(copy, SelfRemovalCommandLine(copy, plan.folder, plan.created_folder),
+                          platform::FolderPart(copy))) {
+      return finish(u"the copy that removes Uninst.exe could not be started", kExitIncomplete);
+    }
   }
-  return stayed.empty() ? kExitRemoved : kExitIncomplete;
+  return stayed.empty() ? finish(u"removed", kExitRemoved)
+                        : finish(u"removed, but some items stayed", kExitIncomplete);
 }
 
 }  // namespace uninstall

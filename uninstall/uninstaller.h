@@ -16,7 +16,11 @@
 // 5. one closing message, naming what stayed;
 // 6. a program cannot delete its own file while it runs: a copy in the temporary folder is started
 //    with the folder as its argument, deletes Uninst.exe and the folder once it is empty, and is
-//    itself deleted when Windows next starts.
+//    itself deleted when Windows next starts. It then removes the folders the setup created above
+//    the folder (recorded in the uninstall entry), deepest first, while they are empty.
+//
+// Switches (params/command_line.h): /S answers the question with yes and shows no message; /LOG
+// writes a log of the run; /? shows the usage.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +35,7 @@ namespace uninstall {
 using platform::Text;
 
 inline constexpr int kExitRemoved = 0;
-inline constexpr int kExitDeclined = 1;
+inline constexpr int kExitDeclined = 1;  // also: a switch that cannot be used
 inline constexpr int kExitProductRunning = 2;
 inline constexpr int kExitIncomplete = 3;
 
@@ -51,6 +55,7 @@ struct Plan {
   std::vector<Text> files;       // INSTALLEDFILES, relative to the folder
   std::vector<Text> shortcuts;   // shortcut files that point into the folder
   std::vector<Text> entry_keys;  // uninstall keys under HKLM that name this program
+  Text created_folder;           // the outermost folder the setup created, from the entry
 };
 Plan MakePlan(const Text& self_path, std::vector<Text> files,
               const std::vector<Text>& display_names);
@@ -63,15 +68,17 @@ std::vector<Text> CarryOut(const Plan& plan);
 // Copies this program into the temporary folder and has the copy deleted at the next start of
 // Windows. The copy's path, or empty when that failed.
 Text CopyToTemp(const Text& self_path);
-// The copy's command line: the copy and the folder (without its trailing backslash), quoted.
-Text SelfRemovalCommandLine(const Text& copy_path, const Text& folder);
+// The copy's command line: the copy, the folder and, when there is one, the outermost folder the
+// setup created (both without their trailing backslash), each quoted.
+Text SelfRemovalCommandLine(const Text& copy_path, const Text& folder, const Text& created_folder);
 
 // The second run, from the temporary folder: waits until the first run has ended and deleted
-// Uninst.exe can be, deletes it and then the folder if it is empty.
-int FinishSelfRemoval(const Text& folder);
+// Uninst.exe can be, deletes it and then the folder if it is empty, then its parents up to
+// created_folder (when that is the folder or one above it) while they are empty.
+int FinishSelfRemoval(const Text& folder, const Text& created_folder = Text());
 
-// The whole program against the current Os; arguments without the program name. Returns the
-// process exit code.
-int RunUninstall(ui::Backend& backend, const std::vector<Text>& arguments);
+// The whole program against the current Os, its command line included. Returns the process exit
+// code.
+int RunUninstall(ui::Backend& backend);
 
 }  // namespace uninstall

@@ -1,6 +1,7 @@
 #include "wizard/install_engine.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "package/extract.h"
@@ -8,6 +9,7 @@
 #include "platform/fs_util.h"
 #include "shell/registry.h"
 #include "shell/shell_links.h"
+#include "wizard/install_log.h"
 #include "wizard/texts.h"
 
 namespace wizard {
@@ -32,6 +34,36 @@ void WritePackageResource(const Text& package_path, const InstallCallbacks& call
   }
 }
 
+// The package inside the program, read in place.
+class ResourceFile : public platform::File {
+ public:
+  explicit ResourceFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t* read) override {
+    const std::size_t n = position_ >= bytes_.size()
+                              ? 0
+                              : std::min<std::size_t>(size, bytes_.size() - position_);
+    if (n > 0) std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    *read = static_cast<std::uint32_t>(n);
+    return true;
+  }
+  bool Write(const void*, std::uint32_t) override { return false; }
+  std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override {
+    const auto here = static_cast<std::int64_t>(position_);
+    const std::int64_t base = origin == platform::SeekOrigin::kBegin     ? 0
+                              : origin == platform::SeekOrigin::kCurrent ? here
+                                                                         : Size();
+    if (base + offset < 0) return -1;
+    position_ = static_cast<std::size_t>(base + offset);
+    return base + offset;
+  }
+  std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+  std::size_t position_ = 0;
+};
+
 void DeletePackageFile(const Text& package_path) {
   platform::Os& os = platform::CurrentOs();
   if (os.DeleteFile(package_path)) return;
@@ -53,8 +85,35 @@ void DeletePackageFile(const Text& package_path) {
 
 Text ProgramPath(const InstallPlan& plan) { return plan.setup_dir + plan.exe_name + u".exe"; }
 
-bool CreateSetupDir(const Text& setup_dir) {
-  return platform::CurrentOs().DirectoryExists(setup_dir) || platform::ForceDirectories(setup_dir);
+bool CreateSetupDir(const Text& setup_dir, Text* created) {
+  platform::Os& os = platform::CurrentOs();
+  if (created) created->clear();
+  if (os.DirectoryExists(setup_dir)) return true;
+  // The outermost missing folder, found before anything is made.
+  Text outermost = setup_dir;
+  while (!outermost.empty() && outermost.back() == u'\\') outermost.pop_back();
+  for (;;) {
+    Text parent = platform::FolderPart(outermost);
+    while (!parent.empty() && parent.back() == u'\\') parent.pop_back();
+    if (parent.empty() || parent.size() >= outermost.size() || os.DirectoryExists(parent + u"\\")) {
+      break;
+    }
+    outermost = parent;
+  }
+  if (!platform::ForceDirectories(setup_dir)) return false;
+  if (created) *created = outermost;
+  return true;
+}
+
+std::int64_t RequiredBytes() {
+  const auto bytes = platform::CurrentOs().FindResourceBytes(u"SetupPackage", u"StpFile");
+  if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
+  ResourceFile package(*bytes);
+  return static_cast<std::int64_t>(bytes->size()) + package::UnpackedSize(package, Text());
+}
+
+Text QuietUninstallString(const Text& setup_dir) {
+  return u"\"" + setup_dir + u"Uninst.exe\" /S";
 }
 
 void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
@@ -63,6 +122,12 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   package::ExtractOptions options;
   options.between_pieces = callbacks.between_pieces;
   options.write_behind = true;
+  if (InstallLog* log = callbacks.log) {
+    log->Line({u"Package written: ", package_path});
+    options.on_file_written = [log](const Text& path, std::int64_t size) {
+      log->Line({u"File: ", path, u" (", NumberText(size), u" bytes)"});
+    };
+  }
   package::ExtractPackage(
       package_path, setup_dir, Text(),
       [&callbacks](std::int32_t percent) {
@@ -71,6 +136,12 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
       std::nullopt, options);
   platform::CurrentOs().Sleep(50);
   DeletePackageFile(package_path);
+  if (callbacks.log) {
+    callbacks.log->Line({platform::CurrentOs().FileExists(package_path)
+                             ? u"Package file could not be deleted: "
+                             : u"Package file deleted: ",
+                         package_path});
+  }
 }
 
 Text UninstallCommand(const Text& setup_dir) {
@@ -78,26 +149,49 @@ Text UninstallCommand(const Text& setup_dir) {
   return path.find(u' ') == Text::npos ? path : u"\"" + path + u"\"";
 }
 
-void AddShortcutsAndUninstallEntry(const InstallPlan& plan) noexcept {
+bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noexcept {
+  const auto note = [log](std::initializer_list<TextView> pieces) {
+    if (log) log->Line(pieces);
+  };
   try {
     const Text program = ProgramPath(plan);
     if (plan.desktop_shortcut) {
       shell::CreateShortcut(program, plan.display_name, shell::sfDesktop, Text());
+      note({u"Shortcut on the desktop: ", plan.display_name, u" -> ", program});
     }
     if (plan.quick_launch_shortcut) {
       shell::CreateShortcut(program, plan.display_name, shell::sfQuickLaunch, Text());
+      note({u"Shortcut in Quick Launch: ", plan.display_name, u" -> ", program});
     }
     const Text key = UninstallKey(plan.display_name);
     const platform::Handle root = platform::kHkeyLocalMachine;
     shell::RegCreateKeyPath(root, key);
-    shell::RegWriteStringValue(root, key, u"DisplayIcon", program);
-    shell::RegWriteStringValue(root, key, u"DisplayName", plan.display_name);
-    shell::RegWriteStringValue(root, key, u"DisplayVersion", plan.version);
-    shell::RegWriteStringValue(root, key, u"Publisher", plan.publisher);
-    shell::RegWriteStringValue(root, key, u"URLInfoAbout", plan.url_info_about);
-    shell::RegWriteStringValue(root, key, u"UninstallString", UninstallCommand(plan.setup_dir));
+    const std::pair<const char16_t*, Text> values[] = {
+        {u"DisplayIcon", program},
+        {u"DisplayName", plan.display_name},
+        {u"DisplayVersion", plan.version},
+        {u"Publisher", plan.publisher},
+        {u"URLInfoAbout", plan.url_info_about},
+        {u"UninstallString", UninstallCommand(plan.setup_dir)},
+        {u"QuietUninstallString", QuietUninstallString(plan.setup_dir)},
+        {kCreatedFolderValue, plan.created_folder},
+    };
+    bool written = true;
+    for (const auto& [name, value] : values) {
+      if (shell::RegWriteStringValue(root, key, name, value)) {
+        note({u"Registry: HKEY_LOCAL_MACHINE\\", key, u": ", name, u" = ", value});
+      } else {
+        note({u"Registry value not written: HKEY_LOCAL_MACHINE\\", key, u": ", name});
+        written = false;
+      }
+    }
+    return written;
+  } catch (const platform::Exception& e) {
+    note({u"Shortcuts and uninstall entry stopped: ", e.Message()});
   } catch (...) {
+    note({u"Shortcuts and uninstall entry stopped."});
   }
+  return false;
 }
 
 }  // namespace wizard

@@ -11,6 +11,7 @@
 namespace wizard {
 
 using platform::Text;
+class InstallLog;
 
 // What an installation writes where; the form fills it from its fields and controls.
 struct InstallPlan {
@@ -22,7 +23,14 @@ struct InstallPlan {
   Text url_info_about;
   bool desktop_shortcut = false;
   bool quick_launch_shortcut = false;
+  // The outermost folder the install created on the way to setup_dir (without its trailing
+  // backslash), empty when setup_dir existed: the uninstaller removes the folders from setup_dir
+  // up to this one when they are left empty, and no folder that was there before.
+  Text created_folder;
 };
+
+// The value of the uninstall entry that records InstallPlan::created_folder.
+inline constexpr char16_t kCreatedFolderValue[] = u"CreatedFolder";
 
 // What the engine reports while it unpacks. Either may be empty.
 struct InstallCallbacks {
@@ -31,6 +39,8 @@ struct InstallCallbacks {
   // Called between pieces of work (each piece of the package written out, each member
   // unpacked), where a caller with a window can let it answer the system.
   std::function<void()> between_pieces = nullptr;
+  // Receives each file written and what was done with the package file. May be null.
+  InstallLog* log = nullptr;
 };
 
 // The main program's full path.
@@ -40,7 +50,14 @@ Text ProgramPath(const InstallPlan& plan);
 Text UninstallCommand(const Text& setup_dir);
 
 // Step 1: true when the destination folder exists or could be created with its parents.
-bool CreateSetupDir(const Text& setup_dir);
+// *created (when given) receives the outermost folder this call created, without its trailing
+// backslash, or an empty text when the folder existed.
+bool CreateSetupDir(const Text& setup_dir, Text* created = nullptr);
+
+// The bytes an install into a folder takes at its peak: the package file written out of the
+// program and every file unpacked from it. Throws platform::Exception when the package the
+// program carries is missing or its manifest cannot be read.
+std::int64_t RequiredBytes();
 
 // Step 2: writes the package the setup program carries into the folder as "Setup.stp", unpacks
 // it there and deletes it again. Throws platform::Exception when the package is missing, cannot be
@@ -48,7 +65,12 @@ bool CreateSetupDir(const Text& setup_dir);
 void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks);
 
 // Step 3: the shortcuts asked for and the uninstall entry. A convenience: the product is
-// installed without them, so a failure ends this step quietly.
-void AddShortcutsAndUninstallEntry(const InstallPlan& plan) noexcept;
+// installed without them, so a failure ends this step quietly, leaving what was made before it.
+// Returns false when the step did not complete; log (may be null) gets each shortcut and value.
+bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log = nullptr) noexcept;
+
+// What the uninstall entry names the uninstaller by: its path in quotes, then " /S", which removes
+// the product without a question or a message.
+Text QuietUninstallString(const Text& setup_dir);
 
 }  // namespace wizard

@@ -115,12 +115,15 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
 
 // --- Creation ---------------------------------------------------------------------------------
 
-TForm1::TForm1(ui::Application& app, int language)
+TForm1::TForm1(ui::Application& app, int language, std::optional<Text> setup_dir,
+               InstallLog* log)
     : ui::Form(app, u"Form1", kFormStyle),
 #define WIZARD_CONSTRUCT_CONTROL(name, type, parent, layout) name(parent, u"" #name, StyleOf(u"" #name)),
       WIZARD_TFORM1_CONTROLS(WIZARD_CONSTRUCT_CONTROL)
 #undef WIZARD_CONSTRUCT_CONTROL
-      Language(language) {
+      Language(language),
+      given_setup_dir_(std::move(setup_dir)),
+      log_(log) {
   SetText(u"Setup");
   SetColor(ui::kColorBtnFace);
   SetFont(ui::Font{});
@@ -203,7 +206,7 @@ void TForm1::FormCreate() {
   FStep = 1;
   ProgressBar1.SetPosition(0);
   // 10. Windows Vista and later have no Quick Launch bar.
-  chkSCOnQuick.SetVisible(major < 6);
+  chkSCOnQuick.SetVisible(HasQuickLaunch(major));
   // 11., 12.
   FFixedDrives = shell::GetFixedDrives();
   ProposeSetupDir();
@@ -266,12 +269,13 @@ void TForm1::SetupLanguage() {
 
 // --- Destination folder -----------------------------------------------------------------------
 
-void TForm1::ProposeSetupDir() {
+ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
+                              const Text& exe_name) {
   // An unreadable shell folder setting means no earlier installation can be found there; it must
   // not stop the wizard from proposing its own folder.
-  auto find = [this](const char16_t* folder) -> Text {
+  auto find = [&display_name](const char16_t* folder) -> Text {
     try {
-      return shell::FindInstalledFolder(FDisplayName, folder);
+      return shell::FindInstalledFolder(display_name, folder);
     } catch (const platform::Exception&) {
       return Text();
     }
@@ -280,25 +284,41 @@ void TForm1::ProposeSetupDir() {
   if (found.empty()) found = find(u"Desktop");
   if (!found.empty()) {
     found.pop_back();  // the trailing backslash
-    editSetupDir.SetText(found);
-    return;
+    return {found, true};
   }
   const Text program_files = platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES")
                                  .value_or(Text());
-  editSetupDir.SetText(program_files + u"\\" + FProduct.PublisherFolder + u"\\" + FExeName);
+  return {program_files + u"\\" + publisher_folder + u"\\" + exe_name, false};
+}
+
+bool TypedFolderUsable(const Text& text, const Text& fixed_drives) {
+  if (text.empty() || fixed_drives.find(platform::AsciiUpper(text[0])) == Text::npos) return false;
+  return text.size() >= 3 && text[1] == u':' && text[2] == u'\\';
+}
+
+bool CheckedAtStart(const Text& control) { return EntryFor(control).checked; }
+
+void TForm1::ProposeSetupDir() {
+  if (given_setup_dir_) {
+    if (log_) log_->Line({u"Folder box: ", *given_setup_dir_, u" (from /D=)"});
+    editSetupDir.SetText(*given_setup_dir_);
+    return;
+  }
+  const ProposedFolder proposed = ProposeFolder(FDisplayName, FProduct.PublisherFolder, FExeName);
+  if (log_) {
+    log_->Line({u"Folder box: ", proposed.folder,
+                proposed.earlier_installation ? u" (an earlier installation's folder)"
+                                              : u" (proposed below Program Files)"});
+  }
+  editSetupDir.SetText(proposed.folder);
 }
 
 void TForm1::editSetupDirChange() {
-  const Text& text = editSetupDir.GetText();
-  if (text.empty() || FFixedDrives.find(platform::AsciiUpper(text[0])) == Text::npos) {
+  if (TypedFolderUsable(editSetupDir.GetText(), FFixedDrives)) {
+    ShowFreeSpace();
+  } else {
     lblFreeSize.Hide();
-    return;
   }
-  if (text.size() < 3 || text[1] != u':' || text[2] != u'\\') {
-    lblFreeSize.Hide();
-    return;
-  }
-  ShowFreeSpace();
 }
 
 void TForm1::ShowFreeSpace() {
@@ -392,9 +412,21 @@ void TForm1::SetInstallControlsEnabled(bool enabled) {
 
 bool TForm1::InstallAction() {
   FSetupDir = SetupDirFromEditText(editSetupDir.GetText());
-  if (!CreateSetupDir(FSetupDir)) {
+  if (log_) log_->Line({u"Install pressed, folder: ", FSetupDir});
+  Text created;
+  if (!CreateSetupDir(FSetupDir, &created)) {
+    if (log_) log_->Line({u"Folder could not be created: ", FSetupDir});
     platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
     return false;
+  }
+  // A press after a failed one finds the folders the first press made: they are still the
+  // install's own as long as the folder is the same or below them.
+  if (!created.empty()) {
+    created_folder_ = created;
+    if (log_) log_->Line({u"Folders created from: ", created});
+  } else if (!created_folder_.empty() &&
+             !FSetupDir.starts_with(created_folder_ + u"\\")) {
+    created_folder_.clear();
   }
 
   SetInstallControlsEnabled(false);
@@ -414,7 +446,14 @@ bool TForm1::InstallAction() {
   };
   try {
     UnpackPackage(FSetupDir, {.progress = [this](std::int32_t percent) { SetProgress(percent); },
-                              .between_pieces = answer_messages});
+                              .between_pieces = answer_messages,
+                              .log = log_});
+  } catch (const platform::Exception& e) {
+    if (log_) log_->Line({u"Unpacking failed: ", e.Message()});
+    shell::ShowInfoMessage(FMsgExtractError, Text());
+    SetInstallControlsEnabled(true);
+    ProgressBar1.Hide();
+    return false;
   } catch (...) {
     shell::ShowInfoMessage(FMsgExtractError, Text());
     SetInstallControlsEnabled(true);
@@ -427,10 +466,15 @@ bool TForm1::InstallAction() {
                                  .exe_name = FExeName,
                                  .display_name = FDisplayName,
                                  .version = FVersion,
-                                 .publisher = chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
-                                 .url_info_about = chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
+                                 .publisher =
+                                     chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
+                                 .url_info_about =
+                                     chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
                                  .desktop_shortcut = chkSCOnDesktop.Checked(),
-                                 .quick_launch_shortcut = chkSCOnQuick.Visible() && chkSCOnQuick.Checked()});
+                                 .quick_launch_shortcut =
+                                     chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),
+                                 .created_folder = created_folder_},
+                                log_);
 
   Image1.SetParent(pnlStep4);  // the completion page shows the banner too
   ProgressBar1.Hide();
@@ -438,7 +482,10 @@ bool TForm1::InstallAction() {
 }
 
 void TForm1::FinishAction() {
-  if (chkRunOnExit.Checked()) LaunchProgram(FSetupDir + FExeName + u".exe", Text());
+  if (chkRunOnExit.Checked()) {
+    if (log_) log_->Line({u"Starting the product: ", FSetupDir, FExeName, u".exe"});
+    LaunchProgram(FSetupDir + FExeName + u".exe", Text());
+  }
 }
 
 }  // namespace wizard

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "params/product_params.h"
 #include "platform/os.h"
 #include "ui/controls.h"
 #include "wizard/install_engine.h"
+#include "wizard/install_log.h"
 #include "wizard/setup_form_layout.h"
 #include "wizard/texts.h"
 
@@ -23,7 +25,10 @@ using platform::Text;
 class TForm1 : public ui::Form {
  public:
   // Builds the controls from the layout and runs FormCreate. language: 0 Chinese, else English.
-  TForm1(ui::Application& app, int language);
+  // setup_dir, when given, fills the folder box instead of the proposed folder; log (may be null)
+  // receives what the wizard does.
+  TForm1(ui::Application& app, int language, std::optional<Text> setup_dir = std::nullopt,
+         InstallLog* log = nullptr);
   ~TForm1() override;
 
   // Handlers.
@@ -74,6 +79,10 @@ class TForm1 : public ui::Form {
   Text FFreeSpacePrefix;
 
  private:
+  std::optional<Text> given_setup_dir_;
+  InstallLog* log_;
+  Text created_folder_;  // the outermost folder an Install press created, kept for a retry
+
   std::vector<ui::Control*> AllControls();
   ui::Control* ControlByName(const Text& name);
   void ApplyLayout();
@@ -82,6 +91,26 @@ class TForm1 : public ui::Form {
   void ProposeSetupDir();
   void SetInstallControlsEnabled(bool enabled);
 };
+
+// The folder page 3 proposes: the folder of an earlier installation, found through its shortcut
+// in Quick Launch and then on the desktop, or Program Files\<publisher folder>\<program>. No
+// trailing backslash.
+struct ProposedFolder {
+  Text folder;
+  bool earlier_installation = false;
+};
+ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
+                              const Text& exe_name);
+
+// The rule page 3 applies to a typed folder: usable (the free space shows and Install is enabled)
+// when it starts with the letter of a fixed drive, then ":\".
+bool TypedFolderUsable(const Text& text, const Text& fixed_drives);
+
+// Whether a check box of the form starts checked (wizard/setup_form_layout.h).
+bool CheckedAtStart(const Text& control);
+
+// Windows before Vista have a Quick Launch bar, and only there the wizard offers its shortcut.
+constexpr bool HasQuickLaunch(std::uint32_t windows_major) { return windows_major < 6; }
 
 // The destination folder as Install takes it over from the edit text: one trailing backslash
 // appended when missing, then leading and trailing spaces and control characters trimmed.

@@ -235,4 +235,48 @@ Text UninstallRunningMessage(int language, const Text& running_title, const Text
   return window_title + u" program is running, please close it first.";
 }
 
+Text SetupUsage(int language) {
+  if (IsChinese(language)) {
+    return u"用法：setup.exe [/S] [/LOG[=文件]] [/D=文件夹]\n\n"
+           u"/S\t静默安装：不显示向导和消息，使用默认选项，安装后不启动软件。\n"
+           u"/D=文件夹\t安装文件夹，须为绝对路径（C:\\... 或 \\\\服务器\\共享\\...）。"
+           u"不加引号时它占用命令行的其余部分，因此须放在最后。\n"
+           u"/LOG=文件\t把安装过程写入日志（UTF-8）；只写 /LOG 时写入 %TEMP% 文件夹。\n"
+           u"/?\t显示本说明。\n\n"
+           u"退出代码：0 已安装；1 开关有误；2 软件正在运行；3 文件夹不可用或空间不足；"
+           u"4 解压失败；5 快捷方式或卸载项失败（文件已安装）。";
+  }
+  return u"Usage: setup.exe [/S] [/LOG[=FILE]] [/D=FOLDER]\n\n"
+         u"/S\tInstall silently: no wizard and no message, the default options, and the "
+         u"product is not started.\n"
+         u"/D=FOLDER\tThe destination folder, an absolute path (C:\\... or "
+         u"\\\\server\\share\\...). Unquoted it takes the rest of the command line, so it "
+         u"comes last.\n"
+         u"/LOG=FILE\tWrite a log of the run (UTF-8); /LOG alone writes it to the %TEMP% folder.\n"
+         u"/?\tShow this text.\n\n"
+         u"Exit codes: 0 installed; 1 bad switch; 2 the product is running; 3 folder refused or "
+         u"not enough space; 4 unpacking failed; 5 shortcuts or uninstall entry failed (the files "
+         u"are installed).";
+}
+
+Text UninstallUsage(int language) {
+  if (IsChinese(language)) {
+    return u"用法：Uninst.exe [/S] [/LOG[=文件]]\n\n"
+           u"/S\t静默卸载：不询问，不显示消息。\n"
+           u"/LOG=文件\t把卸载过程写入日志（UTF-8）；只写 /LOG 时写入 %TEMP% 文件夹。\n"
+           u"/?\t显示本说明。\n\n"
+           u"退出代码：0 已移除；1 用户取消；2 软件正在运行；3 有内容未能移除。";
+  }
+  return u"Usage: Uninst.exe [/S] [/LOG[=FILE]]\n\n"
+         u"/S\tUninstall silently: no question and no message.\n"
+         u"/LOG=FILE\tWrite a log of the run (UTF-8); /LOG alone writes it to the %TEMP% folder.\n"
+         u"/?\tShow this text.\n\n"
+         u"Exit codes: 0 removed; 1 declined; 2 the product is running; 3 something stayed.";
+}
+
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage) {
+  if (IsChinese(language)) return u"无法使用开关“" + bad_switch + u"”。\n\n" + usage;
+  return u"The switch \"" + bad_switch + u"\" cannot be used.\n\n" + usage;
+}
+
 }  // namespace wizard

@@ -68,6 +68,12 @@ std::vector<Text> LicenseLines(const Text& license);
 Text UninstallKey(const Text& display_name);
 
 
+// What /? shows: the switches and exit codes of setup.exe and of Uninst.exe; and the message for
+// a switch that cannot be used, as written on the command line, followed by the usage.
+Text SetupUsage(int language);
+Text UninstallUsage(int language);
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage);
+
 }  // namespace wizard
 
 // --- The uninstaller's texts ---------------------------------------------------------------------

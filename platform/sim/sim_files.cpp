@@ -276,8 +276,8 @@ std::optional<SimWindows::Resolved> SimWindows::Resolve(const Text& path_in, siz
   size_t full_length = 3;
   for (const Text& part : parts) full_length += part.size() + 1;
   if (!parts.empty()) --full_length;
-  if (full_length >= kMaxPath || full_length >= limit) {
-    Fail(full_length >= kMaxPath ? kErrorPathNotFound : kErrorFilenameExcedRange);
+  if (full_length >= kPathLimit || full_length >= limit) {
+    Fail(full_length >= kPathLimit ? kErrorPathNotFound : kErrorFilenameExcedRange);
     return std::nullopt;
   }
 
@@ -352,7 +352,7 @@ bool SimWindows::DirectoryExists(const Text& path) {
 }
 
 bool SimWindows::CreateDirectory(const Text& path) {
-  auto r = Resolve(path, kMaxDirectoryPath);
+  auto r = Resolve(path, kFolderPathLimit);
   if (!r) return false;
   if (r->memory != nullptr) return Succeed(r->memory->CreateFolder(r->parts));
   std::error_code ec;

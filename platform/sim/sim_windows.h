@@ -205,6 +205,10 @@ class SimWindows : public Os {
   // The running program and the processes it starts. ModuleFileName returns the path set here
   // (empty at first). CreateProcess only records its arguments and succeeds unless told to fail.
   void SetModuleFileName(Text path) { module_file_name_ = std::move(path); }
+  // The command line GetCommandLine returns (empty at first: no program name, no arguments).
+  void SetCommandLine(Text command_line) { command_line_ = std::move(command_line); }
+  // What was written to standard error, in order.
+  const std::string& StandardError() const { return standard_error_; }
   struct ProcessStart {
     Text application;
     Text command_line;
@@ -267,6 +271,8 @@ class SimWindows : public Os {
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
   Text GetTempPath() override { return temp_path_; }
   Text ModuleFileName() override { return module_file_name_; }
+  Text GetCommandLine() override { return command_line_; }
+  void WriteStandardError(std::string_view utf8) override { standard_error_ += utf8; }
   bool CreateProcess(const Text& application, const Text& command_line,
                      const Text& directory) override;
   void Sleep(std::uint32_t milliseconds) override { sleeps_.push_back(milliseconds); }
@@ -285,8 +291,6 @@ class SimWindows : public Os {
                                                                  const Text& type) override;
 
  private:
-  static constexpr size_t kMaxPath = 260;
-  static constexpr size_t kMaxDirectoryPath = kMaxPath - 12;  // room left for an 8.3 name
   static constexpr size_t kMaxName = 255;
 
   struct Drive {
@@ -314,7 +318,7 @@ class SimWindows : public Os {
 
   // Resolves a Windows path whose full form is shorter than limit characters; on failure sets the
   // last error and returns nullopt.
-  std::optional<Resolved> Resolve(const Text& path, size_t limit = kMaxPath);
+  std::optional<Resolved> Resolve(const Text& path, size_t limit = kPathLimit);
   // After a failed lookup of an entry: 2 when its folder exists, else 3.
   std::uint32_t MissingCode(const std::filesystem::path& host);
   bool Fail(std::uint32_t code);
@@ -367,6 +371,8 @@ class SimWindows : public Os {
   std::vector<ShellExecuteInfo> shell_executes_;
 
   Text module_file_name_;
+  Text command_line_;
+  std::string standard_error_;
   Text temp_path_ = AsciiText("C:\\WINDOWS\\Temp\\");
   bool create_process_ok_ = true;
   std::vector<ProcessStart> process_starts_;

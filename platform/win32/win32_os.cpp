@@ -436,6 +436,20 @@ Text Win32Os::ModuleFileName() {
   }
 }
 
+Text Win32Os::GetCommandLine() {
+  const wchar_t* line = ::GetCommandLineW();
+  return line != nullptr ? Text(reinterpret_cast<const char16_t*>(line)) : Text();
+}
+
+void Win32Os::WriteStandardError(std::string_view utf8) {
+  // A program of the GUI subsystem has a standard error only when its starter handed one over
+  // (a redirection, a console it was started from).
+  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(error, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
 bool Win32Os::CreateProcess(const Text& application, const Text& command_line,
                             const Text& directory) {
   // CreateProcessW may write into the command line: it gets a copy of its own.

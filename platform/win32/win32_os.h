@@ -56,6 +56,8 @@ class Win32Os : public Os {
   std::optional<Text> GetEnvironmentVariable(const Text& name) override;
   Text GetTempPath() override;
   Text ModuleFileName() override;
+  Text GetCommandLine() override;
+  void WriteStandardError(std::string_view utf8) override;
   bool CreateProcess(const Text& application, const Text& command_line,
                      const Text& directory) override;
   void Sleep(std::uint32_t milliseconds) override;

@@ -38,4 +38,5 @@
 #undef CopyFile
 #undef MoveFileEx
 #undef GetTempPath
+#undef GetCommandLine
 #undef CreateProcess

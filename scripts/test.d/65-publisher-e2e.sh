@@ -6,6 +6,8 @@
 # quotes, and the uninstall run through that entry leaves the drive and the registry as they were,
 # the publisher's folder included.
 set -euo pipefail
+# 32-bit programs run natively or emulated (scripts/with-i386; scripts/test runs stages so).
+[ -n "${STP_I386:-}" ] || exec bash "$(dirname "$0")/../with-i386" bash "$0" "$@"
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
 source tests/e2e/e2e-lib.sh

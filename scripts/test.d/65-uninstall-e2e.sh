@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# End to end: the demo product's Uninst.exe under Wine, run as Add/Remove Programs runs it (the
-# uninstall entry's UninstallString), its message boxes answered by the driver (tests/e2e/driver).
-# The prefix's files and registry are compared with a snapshot taken before the install: nothing of
+# End to end: the demo product's Uninst.exe (the shipped 32-bit program, in a 64-bit prefix) under
+# Wine, run as Add/Remove Programs runs it (the uninstall entry's UninstallString), its message
+# boxes answered by the driver (tests/e2e/driver). The prefix's files and registry (the 32-bit
+# view, which the setup writes) are compared with a snapshot taken before the install: nothing of
 # the product may be left and nothing else may change. English (code page 1252) and Chinese (936).
 set -euo pipefail
+# 32-bit programs run natively or emulated (scripts/with-i386; scripts/test runs stages so).
+[ -n "${STP_I386:-}" ] || exec bash "$(dirname "$0")/../with-i386" bash "$0" "$@"
 cd "${1:-$(dirname "$0")/../..}"
 # shellcheck source=/dev/null
 source tests/e2e/e2e-lib.sh
@@ -17,45 +20,8 @@ run=$E2E_ROOT/build/uninstall-e2e
 rm -rf "$run"
 mkdir -p "$run/log"
 log=$run/log
-# The folder the setup proposes, so the publisher's folder above it is checked as well.
-folder='C:\Program Files\Tavrel Soft\TavrelDemo'
 en="Setup - Tavrel Demo"
 zh="安装向导 - 塔维演示"
-
-# The prefix as the comparison sees it: every file below drive_c and the user's home (where the
-# desktop lives) with its size, and the exported HKLM\SOFTWARE and HKCU. The temporary folders
-# are left out while Windows has not restarted: the uninstaller's copy waits there for the next
-# start. Wine's own cache of fonts changes with every program start and is left out too.
-snapshot() {  # OUT [with-temp]
-  local out=$1 exclude='/[Tt]emp(/|$)'
-  [ "${2:-}" = with-temp ] && exclude='^$'
-  {
-    (cd "$WINEPREFIX/drive_c" && find . -printf '%p %y %s\n') | grep -Ev "$exclude"
-    (cd "$HOME" && find . -printf 'home/%p %y %s\n') | grep -Ev "$exclude"
-  } | grep -Ev '/windows/(Fonts|system32/(wbem|catroot))' | sort >"$out.files"
-  wine reg export 'HKLM\SOFTWARE' "$out.hklm.raw" /y >/dev/null 2>&1 </dev/null
-  wine reg export 'HKCU' "$out.hkcu.raw" /y >/dev/null 2>&1 </dev/null
-  local hive
-  for hive in hklm hkcu; do
-    # UTF-16 exports. Wine keeps keys of its own that come and go with its helper programs: the
-    # session's display settings ("Temporary System Parameters") and the console defaults that
-    # its console host writes when a console program first runs. Those sections are left out.
-    iconv -f UTF-16LE -t UTF-8 "$out.$hive.raw" | tr -d '\r' |
-      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 ||
-                         index($0, "[HKEY_CURRENT_USER\\Console") == 1 }
-           !skip' >"$out.$hive"
-  done
-  wine_env_wait
-}
-
-same_as() {  # BEFORE AFTER WHAT
-  local part
-  for part in files hklm hkcu; do
-    if ! diff "$1.$part" "$2.$part" >"$2.$part.diff"; then
-      e2e_fail "$3: $part changed (see $2.$part.diff)"
-    fi
-  done
-}
 
 install_demo() {  # LOG TITLE INSTALL-CAPTION FINISH-CAPTION AGREE NEXT
   local setup
@@ -96,7 +62,9 @@ wait_self_removal() {
 # --- English ---------------------------------------------------------------------------------------
 export LANG=C.UTF-8
 e2e_prefix "$run/en"
-snapshot "$run/en-before"
+# The folder the setup proposes, so the publisher's folder above it is checked as well.
+folder="$E2E_PROGRAM_FILES\\Tavrel Soft\\TavrelDemo"
+e2e_snapshot "$run/en-before"
 
 echo "-- English: install, then uninstall through the uninstall entry"
 install_demo "$log/en-install" "$en" "&Install" "&Finish" "I &Agree" "&Next >"
@@ -112,13 +80,13 @@ e2e_expect "$log/en-uninstall" \
 e2e_exit_code "$pid" 0 "Uninst.exe"
 wait_self_removal
 [ ! -e "$installed" ] || e2e_fail "$installed is left"
-snapshot "$run/en-after"
-same_as "$run/en-before" "$run/en-after" "install and uninstall"
+e2e_snapshot "$run/en-after"
+e2e_same_as "$run/en-before" "$run/en-after" "install and uninstall"
 
 echo "-- The copy in the temporary folder goes when Windows restarts"
-wine wineboot -r >"$log/reboot.out" 2>&1 </dev/null
+wineboot -r >"$log/reboot.out" 2>&1 </dev/null
 wine_env_wait
-snapshot "$run/en-before-temp" with-temp
+e2e_snapshot "$run/en-before-temp" with-temp
 # Compare the temporary folders only: a restart also refreshes files of Wine's own.
 grep -E '/[Tt]emp/' "$run/en-before-temp.files" >"$run/en-temp.files" || true
 grep -E '~Uninst' "$run/en-temp.files" && e2e_fail "the uninstaller's copy survived the restart"
@@ -142,7 +110,7 @@ e2e_reject "$log/en-user.reg2" "UninstallString"
 
 echo "-- A running product stops the uninstall; declining changes nothing"
 install_demo "$log/en-install3" "$en" "&Install" "&Finish" "I &Agree" "&Next >"
-snapshot "$run/en-installed"
+e2e_snapshot "$run/en-installed"
 e2e_start "$log/en-app.out" "$installed/TavrelDemo.exe"
 app=$E2E_PID
 e2e_drive "$log/en-app" wait "Tavrel Demo"
@@ -159,8 +127,8 @@ pid=$E2E_PID
 e2e_drive "$log/en-decline" answer no 60000 nomsgbox 1000
 e2e_exit_code "$pid" 1 "Uninst.exe (declined)"
 wine_env_wait
-snapshot "$run/en-declined"
-same_as "$run/en-installed" "$run/en-declined" "running product and declined uninstall"
+e2e_snapshot "$run/en-declined"
+e2e_same_as "$run/en-installed" "$run/en-declined" "running product and declined uninstall"
 wine_env_stop
 
 # --- Chinese ---------------------------------------------------------------------------------------
@@ -168,7 +136,7 @@ echo "-- Chinese: install, then uninstall through the uninstall entry"
 export LANG=zh_CN.UTF-8
 unset DISPLAY  # the English run's Xvfb has ended; the new prefix starts its own
 e2e_prefix "$run/zh"
-snapshot "$run/zh-before"
+e2e_snapshot "$run/zh-before"
 install_demo "$log/zh-install" "$zh" "安 装" "完 成" "我同意" "下一步"
 start_uninstall "塔维演示" GBK "$log/zh-uninstall"
 pid=$E2E_PID
@@ -177,8 +145,8 @@ e2e_expect "$log/zh-uninstall" "msgbox 卸载 - 塔维演示|您确实要完全�
 e2e_expect "$log/zh-uninstall" "msgbox 卸载 - 塔维演示|“塔维演示”已成功地从您的计算机中移除。"
 e2e_exit_code "$pid" 0 "Uninst.exe (Chinese)"
 wait_self_removal
-snapshot "$run/zh-after"
-same_as "$run/zh-before" "$run/zh-after" "Chinese install and uninstall"
+e2e_snapshot "$run/zh-after"
+e2e_same_as "$run/zh-before" "$run/zh-after" "Chinese install and uninstall"
 wine_env_stop
 
 echo "uninstall e2e passed"

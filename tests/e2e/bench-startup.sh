@@ -5,6 +5,10 @@
 # separately (the driver finding a window that is already open) and printed too.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# Speed is measured natively: x86_64 programs where the kernel executes no 32-bit code.
+STP_WIN_ARCH=$(bash scripts/win-arch)
+export STP_WIN_ARCH
+echo "Windows programs: $STP_WIN_ARCH (native speed)"
 source tests/e2e/e2e-lib.sh
 unset DISPLAY
 runs=${1:-7}

@@ -4,18 +4,25 @@
 #
 #   e2e_build               native stptool, then the Windows product tree (setup.exe, the demo
 #                           program, the driver); sets E2E_SETUP E2E_DRIVER E2E_APP E2E_PAYLOAD
-#   e2e_prefix DIR          a fresh Wine prefix in DIR (scripts/wine-env.sh) made ready for the
-#                           wizard: fonts, Chinese font fallback (e2e_fonts), a virtual desktop
+#   e2e_prefix DIR [win32]  a fresh Wine prefix in DIR (scripts/wine-env.sh), 64-bit unless win32
+#                           is given (Windows XP runs), made ready for the wizard: fonts, Chinese
+#                           font fallback (e2e_fonts), a virtual desktop; sets E2E_PROGRAM_FILES,
+#                           the Program Files folder the programs see there
 #   e2e_drive LOG STEPS...  runs the driver (tests/e2e/driver) with STEPS; output in LOG
 #   e2e_shot NAME           screenshot of the virtual desktop to build/screenshots/NAME.png
 #   e2e_expect LOG TEXT     fails unless LOG holds a line containing TEXT
 #   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
+#   e2e_snapshot OUT        the prefix's files and registry, for e2e_same_as BEFORE AFTER WHAT
+
+#
+# The programs are the shipped 32-bit ones; a benchmark may set STP_WIN_ARCH=x86_64 first
+# (scripts/win-arch). 32-bit programs need scripts/with-i386 around the caller where the kernel
+# executes no 32-bit code (scripts/wine-env.sh says so otherwise).
 
 E2E_ROOT=$PWD
-STP_WIN_ARCH=$(bash "$E2E_ROOT/scripts/win-arch")
-export STP_WIN_ARCH
+export STP_WIN_ARCH=${STP_WIN_ARCH:-i686}
 E2E_NATIVE=${E2E_NATIVE:-$E2E_ROOT/build/native}
-# The 32-bit tree keeps its old name; a 64-bit one (scripts/win-arch) has its own.
+# The 32-bit tree keeps its old name; a 64-bit one has its own.
 if [ "$STP_WIN_ARCH" = i686 ]; then
   E2E_WIN=${E2E_WIN:-$E2E_ROOT/build/win32-setup}
 else
@@ -51,31 +58,41 @@ e2e_build() {
 
 e2e_prefix() {
   # shellcheck source=/dev/null
-  source "$E2E_ROOT/scripts/wine-env.sh" "$1"
-  e2e_fonts
-  local logs=$STP_WINE_DIR/logs
+  source "$E2E_ROOT/scripts/wine-env.sh" "$1" "${2:-win64}"
+  # A 32-bit program on 64-bit Windows is given the 32-bit Program Files folder.
+  E2E_PROGRAM_FILES='C:\Program Files'
+  if [ "$WINEARCH" = win64 ] && [ "$STP_WIN_ARCH" = i686 ]; then
+    E2E_PROGRAM_FILES='C:\Program Files (x86)'
+  fi
   # Every program of the prefix in one virtual desktop: windows get frames for the screenshots,
   # and the driver sees the wizard's windows.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$logs/reg.log" 2>&1 </dev/null
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$E2E_DESKTOP" /f \
-    >>"$logs/reg.log" 2>&1 </dev/null
+  e2e_fonts '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$E2E_DESKTOP\""
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
 }
 
-# The fonts the wizard is drawn with, in the current prefix.
+# The fonts the wizard is drawn with, in the current prefix; further registry lines (REGEDIT
+# text) go in with them.
 e2e_fonts() {
-  local logs=$STP_WINE_DIR/logs
   # Wine's Tahoma and Marlett (caption buttons) from fonts-wine, as every Windows has them.
   cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
     /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   # A Chinese Windows has SimSun ("宋体"), to which Tahoma links for Chinese characters; here the
   # WenQuanYi font stands in for it.
-  local name
-  for name in SimSun 宋体; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$name" /d 'WenQuanYi Micro Hei' /f \
-      >>"$logs/reg.log" 2>&1 </dev/null
-  done
+  e2e_reg_import fonts '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"SimSun"="WenQuanYi Micro Hei"' '"宋体"="WenQuanYi Micro Hei"' "$@"
+}
+
+# Imports registry lines (REGEDIT text: "[key]" and "name"="value" lines) into the current prefix
+# with one reg process: where 32-bit programs run emulated, every start of one counts.
+e2e_reg_import() {  # NAME LINES...
+  local file=$STP_WINE_DIR/logs/$1.reg
+  shift
+  { printf '\xff\xfe'
+    { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } |
+      iconv -f UTF-8 -t UTF-16LE; } >"$file"
+  wine reg import "$file" >>"$STP_WINE_DIR/logs/reg.log" 2>&1 </dev/null
 }
 
 e2e_drive() {
@@ -135,8 +152,14 @@ e2e_exit_code() {  # PID EXPECTED WHAT
   ((rc == $2)) || e2e_fail "$3 ended with exit code $rc, expected $2"
 }
 
-# Unix path of a Windows path in the current prefix.
+# Unix path of a Windows path in the current prefix. Paths on C: are mapped here (drive_c, names
+# as they stand); others are asked of winepath.
 e2e_unix_path() {
+  if [[ $1 == [Cc]:\\* ]]; then
+    local rest=${1:3}
+    echo "$WINEPREFIX/drive_c/${rest//\\//}"
+    return
+  fi
   local out=$STP_WINE_DIR/logs/winepath.out
   winepath -u "$1" >"$out" 2>/dev/null </dev/null
   head -n1 "$out"
@@ -158,4 +181,39 @@ e2e_wait_file() {  # FILE SECONDS
     sleep 0.1
   done
   return 1
+}
+
+# The prefix as the comparison sees it: every file below drive_c and the user's home (where the
+# desktop lives) with its size, and the exported HKLM\SOFTWARE and HKCU. The temporary folders
+# are left out while Windows has not restarted: the uninstaller's copy waits there for the next
+# start. Wine's own cache of fonts changes with every program start and is left out too.
+e2e_snapshot() {  # OUT [with-temp]
+  local out=$1 exclude='/[Tt]emp(/|$)'
+  [ "${2:-}" = with-temp ] && exclude='^$'
+  {
+    (cd "$WINEPREFIX/drive_c" && find . -printf '%p %y %s\n') | grep -Ev "$exclude"
+    (cd "$HOME" && find . -printf 'home/%p %y %s\n') | grep -Ev "$exclude"
+  } | grep -Ev '/windows/(Fonts|system32/(wbem|catroot))' | sort >"$out.files"
+  wine reg export 'HKLM\SOFTWARE' "$out.hklm.raw" /y >/dev/null 2>&1 </dev/null
+  wine reg export 'HKCU' "$out.hkcu.raw" /y >/dev/null 2>&1 </dev/null
+  local hive
+  for hive in hklm hkcu; do
+    # UTF-16 exports. Wine keeps keys of its own that come and go with its helper programs: the
+    # session's display settings ("Temporary System Parameters") and the console defaults that
+    # its console host writes when a console program first runs. Those sections are left out.
+    iconv -f UTF-16LE -t UTF-8 "$out.$hive.raw" | tr -d '\r' |
+      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 ||
+                         index($0, "[HKEY_CURRENT_USER\\Console") == 1 }
+           !skip' >"$out.$hive"
+  done
+  wine_env_wait
+}
+
+e2e_same_as() {  # BEFORE AFTER WHAT
+  local part
+  for part in files hklm hkcu; do
+    if ! diff "$1.$part" "$2.$part" >"$2.$part.diff"; then
+      e2e_fail "$3: $part changed (see $2.$part.diff)"
+    fi
+  done
 }

@@ -474,6 +474,54 @@ TEST_P(ExtractTest, PathsLeavingTheTargetAreRefused) {
   EXPECT_FALSE(package::IsPlainFileName(u"."));
 }
 
+// A row whose file path or new folder is beyond the file API's limits is refused before anything
+// of it is made, on every system (Wine enforces no limit and would make the folders); paths just
+// within the limits are written. kTarget "C:\\App\\" is 7 characters.
+TEST_P(ExtractTest, PathsBeyondTheFileApiLimitsAreRefusedBeforeAnythingIsMade) {
+  const std::string a = Deflate("first");
+  const std::string m = Deflate("file");
+  Text deep;  // 2,100 levels
+  for (int i = 0; i < 2100; ++i) deep += u"a\\";
+  const Text folder240(240, u'd');  // C:\App\ddd... is 247 characters
+  struct Case {
+    Text folder;
+    Text name;
+    bool written;
+  } cases[] = {
+      {u"", Text(252, u'n'), true},  // a path of 259 characters
+      {u"", Text(253, u'n'), false},
+      {folder240 + u"\\", u"f.txt", true},
+      {folder240 + u"d\\", u"f.txt", false},  // a folder of 248 to create
+      {u"existing" + Text(233, u'e') + u"\\", u"f.txt", true},  // 248, but there already
+      {u"x\\..\\" + folder240 + u"\\.\\", u"f.txt", true},  // measured once made whole
+      {deep, u"deep.txt", false},
+      {u"$System$" + deep, u"deep.txt", false},
+  };
+  std::filesystem::create_directories(HostPath(kTarget + u"existing" + Text(233, u'e')));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::TextToUtf8(c.folder.substr(0, 20) + u" | " + c.name.substr(0, 20)));
+    WritePackage({a + m, Row(u"", u"a.txt", a, 5) + u"|" + Row(c.folder, c.name, m, 4)});
+    if (c.written) {
+      Extract();
+      EXPECT_EQ(ReadFile(kTarget + c.folder + c.name), "file");
+    } else {
+      EXPECT_THROW(Extract(), platform::EWriteError);
+      EXPECT_EQ(ReadFile(kTarget + u"a.txt"), "first");
+      // Nothing but the first row's file and the folder made beforehand.
+      std::vector<std::string> entries;
+      for (const auto& entry : std::filesystem::directory_iterator(HostPath(kTarget))) {
+        entries.push_back(entry.path().filename().string());
+      }
+      std::sort(entries.begin(), entries.end());
+      EXPECT_EQ(entries, (std::vector<std::string>{"a.txt", "existing" + std::string(233, 'e')}));
+      EXPECT_TRUE(std::filesystem::is_empty(HostPath(kSystemDir)));
+    }
+    std::filesystem::remove_all(HostPath(kTarget + u"x"));
+    std::filesystem::remove_all(HostPath(kTarget + folder240));
+    std::filesystem::remove(HostPath(kTarget + Text(252, u'n')));
+  }
+}
+
 TEST_P(ExtractTest, MemberAboveTheWholeMemberLimitRoundTrips) {
   // Small compressed, large uncompressed: the whole-member decoder leaves it to zlib's stream.
   std::string huge(package::kWholeMemberLimit + 1, 'z');

@@ -30,6 +30,41 @@ TEST(PathRulesTest, FolderPartAndLastComponent) {
   }
 }
 
+TEST(PathRulesTest, FullPathLengthIsWhatTheFileApiLimits) {
+  struct Case {
+    const char16_t* path;
+    size_t length;
+  } cases[] = {
+      {u"C:\\", 3},
+      {u"C:", 3},
+      {u"C:\\a\\.\\b\\..\\", 4},  // C:\a
+      {u"C:/a//b/", 6},
+      {u"C:\\..\\..\\a", 4},  // ".." stops at the root
+      {u"\\\\server\\share\\x", 16},
+      {u"\\a", 2},
+      {u"rel\\x", 5},  // measured without the current folder
+  };
+  for (const auto& c : cases) EXPECT_EQ(FullPathLength(c.path), c.length) << TextToUtf8(c.path);
+
+  // The simulated Windows applies its limits to the same length, however the path is written.
+  SimWindows os;
+  ScopedOs scoped(os);
+  os.MapMemoryDrive(u'C');
+  char16_t letter = u'a';
+  for (const Text prefix : {u"C:\\", u"C:\\x\\..\\.\\"}) {
+    const Text folder = prefix + Text(kFolderPathLimit - 4, letter++);
+    EXPECT_EQ(FullPathLength(folder), kFolderPathLimit - 1);
+    EXPECT_TRUE(os.CreateDirectory(folder));
+    EXPECT_EQ(FullPathLength(folder + u"m"), kFolderPathLimit);
+    EXPECT_FALSE(os.CreateDirectory(folder + u"m"));
+    EXPECT_EQ(os.GetLastError(), kErrorFilenameExcedRange);
+    EXPECT_EQ(FullPathLength(folder + u"\\" + Text(12, u'f')), kPathLimit);
+    EXPECT_EQ(os.CreateFileForWrite(folder + u"\\" + Text(12, u'f')), nullptr);
+    EXPECT_EQ(os.GetLastError(), kErrorPathNotFound);
+    EXPECT_NE(os.CreateFileForWrite(folder + u"\\" + Text(11, u'f')), nullptr);
+  }
+}
+
 TEST(ForceDirectoriesTest, CreatesMissingParentsAndReportsFailure) {
   SimWindows os;
   ScopedOs scoped(os);

@@ -96,9 +96,13 @@ class UninstallerTest : public ::testing::Test {
     os_.SetRegistryValue(platform::kHkeyLocalMachine, key, u"UninstallString", platform::kRegSz,
                          Sz(uninstall_string));
   }
+  // Runs with these arguments, each given in quotes.
   int Run(std::vector<Text> arguments = {}) {
+    Text command_line = u"\"" + os_.ModuleFileName() + u"\"";
+    for (const Text& argument : arguments) command_line += u" \"" + argument + u"\"";
+    os_.SetCommandLine(command_line);
     ui::HeadlessBackend backend;
-    return uninstall::RunUninstall(backend, arguments);
+    return uninstall::RunUninstall(backend);
   }
   const Text& LastMessage() { return os_.MessageBoxes().back().text; }
 
@@ -298,6 +302,71 @@ TEST_F(UninstallerTest, ThePublishersFolderGoesWithTheLastProductInIt) {
     WriteHostFile(Host(host_parent + u"/Demo/Uninst.exe"), "Uninst.exe");
     EXPECT_EQ(Run({u"C:\\" + parent + u"\\Demo"}), uninstall::kExitRemoved);
     EXPECT_TRUE(Exists(u"C:\\" + parent)) << platform::TextToUtf8(parent);
+  }
+}
+
+TEST_F(UninstallerTest, SilentlyRemovesWithoutAQuestionOrAMessageAndLogs) {
+  EXPECT_EQ(Run({u"/S", u"/LOG=C:\\u.log"}), uninstall::kExitRemoved);
+  EXPECT_TRUE(os_.MessageBoxes().empty());
+  EXPECT_FALSE(Exists(u"C:\\Program Files\\Demo\\Demo.exe"));
+  EXPECT_FALSE(os_.RegistryKeyExists(platform::kHkeyLocalMachine, kEntryEn));
+  ASSERT_EQ(os_.ProcessStarts().size(), 1u) << "the copy still removes Uninst.exe";
+  const std::string log = platform::testing::ReadHostFile(Host(u"u.log"));
+  EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+  for (const char* line : {"File: C:\\Program Files\\Demo\\data\\deep\\table.bin\r\n",
+                           "Uninstall entry: HKEY_LOCAL_MACHINE\\" 
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\r\n",
+                           "Result: removed\r\nExit code: 0\r\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+
+  // The running product: exit code 2, no message, nothing removed.
+  WriteHostFile(Host(u"Program Files/Demo/Demo.exe"), "Demo.exe");
+  os_.AddWindow(u"DemoWindow", u"Demo App");
+  const auto before = Tree(dir_.path());
+  EXPECT_EQ(Run({u"/s"}), uninstall::kExitProductRunning);
+  EXPECT_TRUE(os_.MessageBoxes().empty());
+  EXPECT_EQ(Tree(dir_.path()), before);
+}
+
+TEST_F(UninstallerTest, TheFoldersTheSetupCreatedGoWhenEmptyAndNoOther) {
+  // The setup was told C:\Tools\New\Demo and made C:\Tools\New and the folder.
+  os_.SetRegistryValue(platform::kHkeyLocalMachine, kEntryEn, u"CreatedFolder", platform::kRegSz,
+                       Sz(u"C:\\Program Files\\Demo"));
+  os_.QueueMessageBoxAnswer(platform::kIdYes);
+  EXPECT_EQ(Run(), uninstall::kExitRemoved);
+  ASSERT_EQ(os_.ProcessStarts().size(), 1u);
+  EXPECT_EQ(os_.ProcessStarts()[0].command_line,
+            u"\"C:\\WINDOWS\\Temp\\~Uninst1.exe\" \"C:\\Program Files\\Demo\" "
+            u"\"C:\\Program Files\\Demo\"");
+
+  os_.SetModuleFileName(u"C:\\WINDOWS\\Temp\\~Uninst1.exe");
+  struct Case {
+    Text created;      // as recorded
+    const char* kept;  // below C:, what else the machine holds
+    bool tools_stays;
+    bool new_stays;
+  };
+  const Case cases[] = {
+      {u"C:\\Tools\\New", "", true, false},
+      {u"C:\\Tools", "", false, false},
+      {u"C:\\Tools", "Tools/New/mine.txt", true, true},   // not empty: it and its parents stay
+      {u"C:\\Tools\\New\\Demo", "", true, true},      // only the folder itself was made
+      {u"C:\\Other", "", true, true},                     // not above the folder: ignored
+      {u"C:\\Tools\\Ne", "", true, true},               // a name that only starts alike
+      {u"", "", true, true},
+  };
+  for (const Case& c : cases) {
+    WriteHostFile(Host(u"Tools/New/Demo/Uninst.exe"), "Uninst.exe");
+    if (*c.kept) WriteHostFile(Host(platform::Utf8ToText(c.kept)), "mine");
+    std::vector<Text> arguments = {u"C:\\Tools\\New\\Demo"};
+    if (!c.created.empty()) arguments.push_back(c.created);
+    const std::string what = TextToUtf8(c.created) + " " + c.kept;
+    EXPECT_EQ(Run(arguments), uninstall::kExitRemoved) << what;
+    EXPECT_FALSE(Exists(u"C:\\Tools\\New\\Demo")) << what;
+    EXPECT_EQ(Exists(u"C:\\Tools\\New"), c.new_stays) << what;
+    EXPECT_EQ(Exists(u"C:\\Tools"), c.tools_stays) << what;
+    fs::remove_all(Host(u"Tools"));
   }
 }
 

@@ -83,6 +83,8 @@ TEST_F(InstallTest, InstallUnpacksRemovesThePackageAndGoesToTheLastPage) {
       {u"Publisher", u"Tavrel Software"},
       {u"URLInfoAbout", u"http://www.tavrel.com/"},
       {u"UninstallString", u"D:\\Apps\\Tool\\Uninst.exe"},
+      {u"QuietUninstallString", u"\"D:\\Apps\\Tool\\Uninst.exe\" /S"},
+      {u"CreatedFolder", u""},  // the folder existed
   };
   for (const auto& [name, value] : values) {
     EXPECT_EQ(RegValue(u"Tavrel Demo", name), value) << platform::TextToUtf8(name);

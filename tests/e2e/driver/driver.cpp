@@ -7,9 +7,11 @@
 // Steps:
 //   wait TITLE [MS]        wait for a visible top-level window titled TITLE; it becomes current
 //   click CAPTION          click the visible, enabled button of the current window with CAPTION
-//   check CAPTION 0|1      bring a check box into the given state (by clicking it)
+//                          (waiting up to 20 s for it to be shown)
+//   check CAPTION 0|1      bring a check box into the given state (by clicking it; waits as click)
 //   until TEXT [MS]        wait until a visible control of the current window shows TEXT
 //   type TEXT              set the text of the current window's visible single-line edit box
+//                          (waits as click)
 //   dump                   one line per control: class|vis|ena|x,y,w,h|text (and chk/pos)
 //   tab [N]                press Tab N times (default 1); prints the control that has the focus
 //   size                   the current window's outer size: "size W H"
@@ -19,6 +21,11 @@
 //   close                  send WM_CLOSE to the current window
 //   gone [MS]              wait until the current window no longer exists
 //   sleep MS               pause
+//   run MS PROGRAM ARGS    start PROGRAM (a Windows path) with ARGS (one argument, passed on as
+//                          written) and watch it until it ends, at most MS: every 10 ms the
+//                          visible top-level windows of its process are looked for, and each one
+//                          seen is printed once ("process-window CLASS|TITLE"); then
+//                          "exit CODE". Fails when the program cannot start or does not end.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -79,6 +86,19 @@ std::wstring TextOf(HWND window) {
   return std::wstring(buffer.data(), copied);
 }
 
+struct ProcessWindows {
+  DWORD process_id;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM param) {
+  auto* p = reinterpret_cast<ProcessWindows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == p->process_id && IsWindowVisible(window)) p->found.push_back(window);
+  return TRUE;
+}
+
 BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
   reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
   return TRUE;
@@ -128,9 +148,11 @@ HWND WaitFor(Probe probe, DWORD ms) {
 // Lets the wizard's thread handle what was sent and run its idle rule before the next step.
 void Settle(HWND window) {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  // Not SMTO_ABORTIFHUNG: a program that is slow to take messages (emulated, on a busy machine)
+  // counts as hung after a few seconds, and the step after would see a page half made.
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored);
   Sleep(150);
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored);
 }
 
 bool IsKind(HWND control, LONG kind) {
@@ -207,6 +229,12 @@ class Driver {
         ok = Current() && (PostMessageW(window_, WM_CLOSE, 0, 0) != 0);
       } else if (*step == L"gone") {
         ok = Gone(number(kDefaultWaitMs));
+      } else if (*step == L"run") {
+        const DWORD ms = number(kDefaultWaitMs);
+        const std::wstring* program = next();
+        const std::wstring* arguments = next();
+        if (!program || !arguments) return Usage(L"run MS PROGRAM ARGS");
+        ok = RunWatched(*program, *arguments, ms);
       } else if (*step == L"sleep") {
         Sleep(number(0));
         ok = true;
@@ -244,7 +272,9 @@ class Driver {
 
   bool Click(const std::wstring& caption) {
     if (!Current()) return false;
-    HWND button = FindControl(window_, caption, IsPushButton);
+    // A slow start (an emulated 32-bit program) can show the window before its page's controls.
+    HWND button = WaitFor([&] { return FindControl(window_, caption, IsPushButton); },
+                          kDefaultWaitMs);
     if (!button) return Fail(L"no visible button " + caption);
     if (!IsWindowEnabled(button)) return Fail(L"button disabled: " + caption);
     DWORD_PTR ignored = 0;
@@ -257,7 +287,7 @@ class Driver {
 
   bool Check(const std::wstring& caption, bool state) {
     if (!Current()) return false;
-    HWND box = FindControl(window_, caption, IsCheckBox);
+    HWND box = WaitFor([&] { return FindControl(window_, caption, IsCheckBox); }, kDefaultWaitMs);
     if (!box) return Fail(L"no visible check box " + caption);
     DWORD_PTR checked = 0;
     SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &checked);
@@ -290,18 +320,23 @@ class Driver {
 
   bool Type(const std::wstring& text) {
     if (!Current()) return false;
-    for (HWND c : Descendants(window_)) {
-      if (ClassOf(c) != L"Edit" || !IsWindowVisible(c)) continue;
-      if (GetWindowLongW(c, GWL_STYLE) & ES_MULTILINE) continue;
-      DWORD_PTR ignored = 0;
-      // WM_SETTEXT makes the edit box notify its parent of the change, as typing does.
-      SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
-      Settle(window_);
-      Line(L"typed " + text);
-      return true;
-    }
-    return Fail(L"no visible edit box");
+    const auto edit_box = [this]() -> HWND {
+      for (HWND c : Descendants(window_)) {
+        if (ClassOf(c) != L"Edit" || !IsWindowVisible(c)) continue;
+        if (GetWindowLongW(c, GWL_STYLE) & ES_MULTILINE) continue;
+        return c;
+      }
+      return nullptr;
+    };
+    HWND c = WaitFor(edit_box, kDefaultWaitMs);
+    if (!c) return Fail(L"no visible edit box");
+    DWORD_PTR ignored = 0;
+    // WM_SETTEXT makes the edit box notify its parent of the change, as typing does.
+    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    Settle(window_);
+    Line(L"typed " + text);
+    return true;
   }
 
   bool Dump() {
@@ -394,6 +429,41 @@ class Driver {
       return Fail(L"unexpected message box " + std::wstring(title));
     }
     Line(L"no message box");
+    return true;
+  }
+
+  bool RunWatched(const std::wstring& program, const std::wstring& arguments, DWORD ms) {
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+      return Fail(L"cannot start " + program);
+    }
+    CloseHandle(process.hThread);
+    std::vector<HWND> seen;
+    const DWORD start = GetTickCount();
+    DWORD wait = WAIT_TIMEOUT;
+    while (wait == WAIT_TIMEOUT && GetTickCount() - start < ms) {
+      ProcessWindows windows{process.dwProcessId, {}};
+      EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&windows));
+      for (HWND w : windows.found) {
+        bool known = false;
+        for (HWND k : seen) known = known || k == w;
+        if (known) continue;
+        seen.push_back(w);
+        wchar_t title[512] = {};
+        GetWindowTextW(w, title, 512);
+        Line(L"process-window " + ClassOf(w) + L"|" + title);
+      }
+      wait = WaitForSingleObject(process.hProcess, 10);
+    }
+    DWORD code = 0;
+    const bool ended = wait == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    if (!ended) return Fail(L"still running: " + program);
+    Line(L"exit " + std::to_wstring(code));
     return true;
   }
 
