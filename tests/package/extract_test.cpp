@@ -541,7 +541,7 @@ TEST_P(ExtractTest, CallerGetsControlBetweenPiecesOfAMember) {
   const std::string m = Deflate(content, 1);
   WritePackage({m, Row(u"", u"p.bin", m, content.size())});
   std::vector<std::string> log;
-  package::ExtractOptions options{decoder_, [&] { log.push_back("piece"); }, write_behind_};
+  package::ExtractOptions options{decoder_, [&] { log.push_back("piece"); }, write_behind_, {}};
   package::ExtractPackage(kPackage, kTarget, Text(),
                           [&](std::int32_t percent) { log.push_back(std::to_string(percent)); },
                           std::nullopt, options);
@@ -588,7 +588,7 @@ TEST_F(PackageTest, FullDiskDuringAWrittenBehindMemberEndsAsWithoutTheWriter) {
     Outcome outcome;
     try {
       package::ExtractPackage(kPackage, u"D:\\target\\", Text(), {}, std::nullopt,
-                              package::ExtractOptions{MemberDecoder::kWholeMember, {}, behind});
+                              package::ExtractOptions{MemberDecoder::kWholeMember, {}, behind, {}});
     } catch (const platform::Exception& e) {
       outcome.error = typeid(e).name();
     }

@@ -114,7 +114,7 @@ std::vector<std::pair<std::string, std::string>> PackageTest::TreeOf(const Text&
 void PackageTest::Extract(const Text& password) {
   package::ExtractPackage(kPackage, kTarget, password,
                           [this](std::int32_t percent) { progress_.push_back(percent); },
-                          std::nullopt, package::ExtractOptions{decoder_, {}, write_behind_});
+                          std::nullopt, package::ExtractOptions{decoder_, {}, write_behind_, {}});
 }
 
 }  // namespace pkgtest

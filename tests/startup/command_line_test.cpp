@@ -58,7 +58,9 @@ TEST(CommandLineTest, SwitchesFoldersAndQuotes) {
     EXPECT_EQ(c.silent, row.silent) << where;
     EXPECT_EQ(c.setup_dir, row.setup_dir) << where;
     EXPECT_EQ(c.log_file.has_value(), row.log_file.has_value()) << where;
-    if (c.log_file && row.log_file) EXPECT_EQ(*c.log_file, *row.log_file) << where;
+    if (c.log_file && row.log_file) {
+      EXPECT_EQ(*c.log_file, *row.log_file) << where;
+    }
     EXPECT_EQ(c.others, row.others) << where;
     EXPECT_EQ(c.bad_switch, row.bad_switch) << where;
     EXPECT_FALSE(c.help) << where;
