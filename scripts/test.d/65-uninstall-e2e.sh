@@ -49,14 +49,7 @@ start_uninstall() {  # NAME OEM LOG
 
 # Waits until the copy in the temporary folder has deleted Uninst.exe.
 wait_self_removal() {
-  local installed i
-  installed=$(e2e_unix_path "$folder")
-  for ((i = 0; i < 200; i++)); do
-    [ -e "$installed/Uninst.exe" ] || break
-    sleep 0.1
-  done
-  [ ! -e "$installed/Uninst.exe" ] || e2e_fail "Uninst.exe was not removed"
-  wine_env_wait
+  e2e_wait_gone "$(e2e_unix_path "$folder")/Uninst.exe"
 }
 
 # --- English ---------------------------------------------------------------------------------------

@@ -29,17 +29,6 @@ silent_run() {  # LOG EXPECTED-EXIT PROGRAM(unix) ARGUMENTS
   e2e_reject "$1" "process-window"
 }
 
-# Waits until the uninstaller's copy in the temporary folder has removed the folder.
-wait_removed() {  # UNIX-FOLDER
-  local i
-  for ((i = 0; i < 200; i++)); do
-    [ -e "$1" ] || break
-    sleep 0.1
-  done
-  [ ! -e "$1" ] || e2e_fail "$1 was not removed"
-  wine_env_wait
-}
-
 export LANG=C.UTF-8
 e2e_prefix "$run/en"
 e2e_snapshot "$run/before"
@@ -91,7 +80,7 @@ e2e_same_as "$run/installed" "$run/refused" "refused silent installs"
 
 echo "-- Uninst.exe /S leaves the prefix as before the install"
 silent_run "$log/uninstall" 0 "$installed/Uninst.exe" '/S'
-wait_removed "$installed"
+e2e_wait_gone "$installed"
 rm -f "$setup_log"  # the administrator's own file
 e2e_snapshot "$run/after"
 e2e_same_as "$run/before" "$run/after" "silent install and uninstall"
@@ -114,7 +103,7 @@ e2e_uninstall_entry "Tavrel Demo" CP437 "$log/xp-reg"
 e2e_expect "$log/xp-reg" 'CreatedFolder    REG_SZ    C:\Silent Tools'
 xp_installed=$(e2e_unix_path 'C:\Silent Tools\New\Demo')
 silent_run "$log/xp-uninstall" 0 "$xp_installed/Uninst.exe" '/S'
-wait_removed "$(e2e_unix_path 'C:\Silent Tools')"
+e2e_wait_gone "$(e2e_unix_path 'C:\Silent Tools')"
 e2e_snapshot "$run/xp-after"
 e2e_same_as "$run/xp-before" "$run/xp-after" "XP silent install and uninstall"
 wine_env_stop

@@ -13,6 +13,8 @@
 #   e2e_expect LOG TEXT     fails unless LOG holds a line containing TEXT
 #   e2e_reject LOG TEXT     fails if LOG holds a line containing TEXT
 #   e2e_snapshot OUT        the prefix's files and registry, for e2e_same_as BEFORE AFTER WHAT
+#   e2e_wait_gone PATH      waits (20 s at most) until PATH (Unix) is removed, e.g. by the
+#                           uninstaller's copy in the temporary folder, then for the prefix to idle
 
 #
 # The programs are the shipped 32-bit ones; a benchmark may set STP_WIN_ARCH=x86_64 first
@@ -187,6 +189,16 @@ e2e_wait_file() {  # FILE SECONDS
 # desktop lives) with its size, and the exported HKLM\SOFTWARE and HKCU. The temporary folders
 # are left out while Windows has not restarted: the uninstaller's copy waits there for the next
 # start. Wine's own cache of fonts changes with every program start and is left out too.
+e2e_wait_gone() {  # UNIX-PATH
+  local i
+  for ((i = 0; i < 200; i++)); do
+    [ -e "$1" ] || break
+    sleep 0.1
+  done
+  [ ! -e "$1" ] || e2e_fail "$1 was not removed"
+  wine_env_wait
+}
+
 e2e_snapshot() {  # OUT [with-temp]
   local out=$1 exclude='/[Tt]emp(/|$)'
   [ "${2:-}" = with-temp ] && exclude='^$'
