@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "builder/product_description.h"
+#include "install/uninstall_record.h"
 #include "package/package_format.h"
 
 namespace builder {
@@ -22,7 +23,7 @@ namespace builder {
 inline constexpr char kSetupStubName[] = "setup-stub.exe";
 inline constexpr char kUninstStubName[] = "uninst-stub.exe";
 // The uninstaller's name in the payload's root.
-inline constexpr char16_t kUninstallerName[] = u"Uninst.exe";
+using install::kUninstallerName;
 
 struct BuildOptions {
   std::string description;  // the product description file, as the user named it

@@ -21,8 +21,7 @@ function(_stp_setup_program)
   endif()
   add_library(stp_setup_program OBJECT ${PROJECT_SOURCE_DIR}/startup/winmain.cpp)
   target_include_directories(stp_setup_program PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(stp_setup_program PUBLIC stp_startup stp_wizard stp_shell stp_package
-                        stp_crypt stp_ui stp_platform)
+  target_link_libraries(stp_setup_program PUBLIC stp_startup stp_ui stp_platform)
 endfunction()
 
 # The generic setup program: the setup with its manifest and no product resources. stptool build

@@ -1,5 +1,6 @@
 #include "params/command_line.h"
 
+#include "params/product_params.h"
 #include "platform/ascii.h"
 
 namespace params {
@@ -104,6 +105,11 @@ TextView ArgumentsOf(TextView command_line) {
 CommandLine ParseProcessCommandLine() {
   const Text line = platform::CurrentOs().GetCommandLine();
   return ParseArguments(ArgumentsOf(line));
+}
+
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage) {
+  if (IsChinese(language)) return u"无法使用开关“" + bad_switch + u"”。\n\n" + usage;
+  return u"The switch \"" + bad_switch + u"\" cannot be used.\n\n" + usage;
 }
 
 }  // namespace params

@@ -47,4 +47,8 @@ CommandLine ParseProcessCommandLine();
 // An absolute Windows folder: a drive letter, ":" and "\", or "\\server\share".
 bool IsAbsoluteFolder(TextView path);
 
+// The message for a switch that cannot be used, as written on the command line, followed by the
+// program's usage; in the language given (params::IsChinese), as both programs show it.
+Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage);
+
 }  // namespace params

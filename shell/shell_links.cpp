@@ -1,6 +1,7 @@
 #include "shell/shell_links.h"
 
 #include <memory>
+#include <optional>
 
 #include "platform/errors.h"
 #include "platform/fs_util.h"
@@ -31,7 +32,8 @@ constexpr std::uint32_t kClsctxLocalServer = 4;
 constexpr std::uint32_t kStgmRead = 0;
 constexpr std::uint32_t kSlrNoUpdate = 8;
 constexpr std::uint32_t kSlgpUncPriority = 2;
-constexpr std::uint32_t kMaxPath = 260;
+// The size, in characters, of the buffer a shortcut's target is read into.
+constexpr auto kLinkPathBuffer = static_cast<std::uint32_t>(platform::kPathLimit);
 
 // value as exactly `digits` hexadecimal digits. (By hand rather than with printf, which would
 // bring a whole formatted-output library, floating point included, into the setup program.)
@@ -71,6 +73,25 @@ Text ProbeFolder(const Text& folder, const Text& display_name) {
   Text link = folder + u"\\" + display_name + u".lnk";
   if (!CurrentOs().FileExists(link)) return Text();
   return platform::FolderPart(ResolveShortcut(link));
+}
+
+// A shell link object with its file interface, or null with the failure in *hr.
+std::unique_ptr<platform::ShellLink> NewShellLink(HResult* hr) {
+  std::unique_ptr<platform::ShellLink> link;
+  *hr = CurrentOs().CreateShellLink(kClsctxInprocServer, platform::kIidIShellLinkW, &link);
+  if (!Succeeded(*hr) || !link) return nullptr;
+  *hr = link->QueryInterface(platform::kIidIPersistFile);
+  if (!Succeeded(*hr)) return nullptr;
+  return link;
+}
+
+// The loaded shortcut's target up to the buffer's terminating NUL, or nothing when it cannot be
+// read.
+std::optional<Text> LinkTarget(platform::ShellLink& link, std::uint32_t flags) {
+  Text path;
+  if (!Succeeded(link.GetPath(&path, kLinkPathBuffer, flags))) return std::nullopt;
+  if (auto nul = path.find(u'\0'); nul != Text::npos) path.resize(nul);
+  return path;
 }
 
 }  // namespace
@@ -146,26 +167,27 @@ void CreateShortcut(const Text& target_path, const Text& display_name, TShellFol
 }
 
 Text ResolveShortcut(const Text& link_path) {
-  platform::Os& os = CurrentOs();
-  std::unique_ptr<platform::ShellLink> link;
-  HResult hr = os.CreateShellLink(kClsctxInprocServer, platform::kIidIShellLinkW, &link);
-  if (!Succeeded(hr) || !link) RaiseOleError(hr, Text());
-  hr = link->QueryInterface(platform::kIidIPersistFile);
-  if (!Succeeded(hr)) RaiseOleError(hr, Text());
+  HResult hr = 0;
+  std::unique_ptr<platform::ShellLink> link = NewShellLink(&hr);
+  if (!link) RaiseOleError(hr, Text());
 
   Text result = kUnresolvedLink;
   if (!Succeeded(link->Load(link_path, kStgmRead))) return result;
   // SLR_NOUPDATE: the stored shortcut is never rewritten. Without SLR_NO_UI the shell may ask
   // the user, owned by the active window, while it looks for a moved target.
-  if (!Succeeded(link->Resolve(os.GetActiveWindow(), kSlrNoUpdate))) return result;
-  Text path;
-  if (Succeeded(link->GetPath(&path, kMaxPath, kSlgpUncPriority))) {
-    auto nul = path.find(u'\0');
-    if (nul != Text::npos) path.resize(nul);
-    if (path.size() > kMaxPath) path.resize(kMaxPath);
-    result = path;
+  if (!Succeeded(link->Resolve(CurrentOs().GetActiveWindow(), kSlrNoUpdate))) return result;
+  if (std::optional<Text> path = LinkTarget(*link, kSlgpUncPriority)) {
+    if (path->size() > kLinkPathBuffer) path->resize(kLinkPathBuffer);
+    result = *path;
   }
   return result;
+}
+
+Text StoredShortcutTarget(const Text& link_path) {
+  HResult hr = 0;
+  std::unique_ptr<platform::ShellLink> link = NewShellLink(&hr);
+  if (!link || !Succeeded(link->Load(link_path, kStgmRead))) return Text();
+  return LinkTarget(*link, 0).value_or(Text());
 }
 
 Text FindInstalledFolder(const Text& display_name, const Text& folder_name) {

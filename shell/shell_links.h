@@ -45,6 +45,11 @@ extern const char16_t kUnresolvedLink[];
 // The target path of a shortcut, or kUnresolvedLink. Never rewrites the shortcut file.
 Text ResolveShortcut(const Text& link_path);
 
+// The target path stored in a shortcut, read without resolving it (resolving may search the disk
+// for a moved target and show the shell's dialog, where what matters is where the shortcut
+// points), or an empty text when the link object or the shortcut cannot be read. Never throws.
+Text StoredShortcutTarget(const Text& link_path);
+
 // The folder (with a trailing backslash) of the target of the shortcut named display_name + ".lnk"
 // in a shell folder, or empty. folder_name "QuickLaunch" (exactly) is the user's Quick Launch
 // folder; any other name is a "Shell Folders" value, looked for in the user's folders first and

@@ -60,11 +60,11 @@ Text FormatByteSize(std::int64_t bytes) {
 }
 
 Text GetSystemDir() {
-  constexpr std::uint32_t kMaxPath = 260;
+  constexpr auto kBuffer = static_cast<std::uint32_t>(platform::kPathLimit);
   Text dir;
-  std::uint32_t length = CurrentOs().GetSystemDirectory(&dir, kMaxPath);
-  // A result of kMaxPath or more is the size the call would need: the buffer was not filled.
-  if (length == 0 || length >= kMaxPath) return Text();
+  std::uint32_t length = CurrentOs().GetSystemDirectory(&dir, kBuffer);
+  // A result of the buffer's size or more is the size the call would need: it was not filled.
+  if (length == 0 || length >= kBuffer) return Text();
   auto nul = dir.find(u'\0');
   if (nul != Text::npos) dir.resize(nul);
   if (dir.empty() || dir.back() != u'\\') dir += u'\\';

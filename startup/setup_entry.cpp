@@ -1,21 +1,23 @@
 #include "startup/setup_entry.h"
 
+#include "install/install_log.h"
+#include "install/running_check.h"
 #include "params/command_line.h"
 #include "params/product_params.h"
-#include "startup/running_check.h"
-#include "wizard/install_log.h"
 #include "wizard/setup_form.h"
 #include "wizard/silent_setup.h"
 #include "wizard/texts.h"
 
 namespace startup {
 
+using platform::Text;
+
 namespace {
 
 
-int Finish(wizard::InstallLog& log, const Text& result, int code) {
+int Finish(install::InstallLog& log, const Text& result, int code) {
   log.Line({u"Result: ", result});
-  log.Line({u"Exit code: ", wizard::NumberText(code)});
+  log.Line({u"Exit code: ", install::NumberText(code)});
   return code;
 }
 
@@ -29,13 +31,13 @@ int RunSetup(ui::Backend& backend) {
 
   const Text command_line = os.GetCommandLine();
   const params::CommandLine switches = params::ParseArguments(params::ArgumentsOf(command_line));
-  wizard::InstallLog log;
-  wizard::OpenRequestedLog(log, switches.log_file,
-                           params::LoadParamString(params::kIdExeBaseName), u"-setup.log");
+  install::InstallLog log;
+  install::OpenRequestedLog(log, switches.log_file,
+                            params::LoadParamString(params::kIdExeBaseName), u"-setup.log");
   log.Line({u"Command line: ", command_line});
   for (const Text& other : switches.others) log.Line({u"Argument ignored: ", other});
   log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
-            u" (code page ", wizard::NumberText(code_page), u")"});
+            u" (code page ", install::NumberText(code_page), u")"});
   log.Line(switches.silent ? u"Mode: silent" : u"Mode: wizard");
 
   // Without a window of its own yet, the boxes below have no owner.
@@ -44,7 +46,7 @@ int RunSetup(ui::Backend& backend) {
     log.Line({u"Bad switch: ", switches.bad_switch});
     if (!switches.silent) {
       os.MessageBox(0,
-                    wizard::BadSwitchMessage(language, switches.bad_switch,
+                    params::BadSwitchMessage(language, switches.bad_switch,
                                              wizard::SetupUsage(language)),
                     caption,
                     platform::kMbOk);
@@ -56,14 +58,15 @@ int RunSetup(ui::Backend& backend) {
     return Finish(log, u"usage shown", 0);
   }
 
-  StartupStrings strings = LoadStartupStrings();
-  strings.RunningTitle = FindRunningTitle(strings);
-  if (!strings.RunningTitle.empty()) {
-    log.Line({u"The product is running: ", strings.RunningTitle});
+  install::ProductWindow window = install::LoadProductWindow();
+  window.RunningTitle = install::FindRunningTitle(window);
+  if (!window.RunningTitle.empty()) {
+    log.Line({u"The product is running: ", window.RunningTitle});
     if (switches.silent) return Finish(log, u"nothing done", wizard::kExitProductRunning);
     // Shown before the application exists, so it has no owner window.
-    const Refusal refusal = RefusalMessage(language, strings);
-    os.MessageBox(0, refusal.text, refusal.caption, platform::kMbOk);
+    os.MessageBox(0,
+                  wizard::SetupRunningMessage(language, window.RunningTitle, window.WindowTitle),
+                  caption, platform::kMbOk);
     return Finish(log, u"nothing done", 0);
   }
 

@@ -4,29 +4,27 @@
 #include <memory>
 #include <set>
 
+#include "install/install_log.h"
+#include "install/running_check.h"
+#include "install/uninstall_record.h"
 #include "params/command_line.h"
+#include "params/product_params.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "platform/text.h"
-#include "shell/shell_links.h"
 #include "shell/registry.h"
-#include "params/product_params.h"
-#include "startup/running_check.h"
-#include "wizard/install_engine.h"
-#include "wizard/install_log.h"
-#include "wizard/texts.h"
+#include "shell/shell_links.h"
+#include "uninstall/uninstall_texts.h"
 
 namespace uninstall {
 
+using install::kUninstallerName;
 using platform::CurrentOs;
 using platform::TextView;
 
 namespace {
 
-constexpr std::uint32_t kClsctxInprocServer = 1;
-constexpr std::uint32_t kStgmRead = 0;
-constexpr std::uint32_t kMaxPath = 260;
 // Long enough for a program that was just told to end; short enough that a copy started by
 // mistake does not linger.
 constexpr int kSelfDeleteTries = 100;
@@ -56,22 +54,6 @@ bool SafeRelativePath(TextView path) {
     start = end + 1;
   }
   return true;
-}
-
-// The target stored in a shortcut, read without resolving it: resolving may search the disk for
-// a moved target and show the shell's dialog, and what matters is where the shortcut points.
-Text ShortcutTarget(const Text& link_path) {
-  std::unique_ptr<platform::ShellLink> link;
-  if (!platform::Succeeded(CurrentOs().CreateShellLink(kClsctxInprocServer,
-                                                       platform::kIidIShellLinkW, &link)) ||
-      !link || !platform::Succeeded(link->QueryInterface(platform::kIidIPersistFile)) ||
-      !platform::Succeeded(link->Load(link_path, kStgmRead))) {
-    return Text();
-  }
-  Text path;
-  if (!platform::Succeeded(link->GetPath(&path, kMaxPath, 0))) return Text();
-  if (auto nul = path.find(u'\0'); nul != Text::npos) path.resize(nul);
-  return path;
 }
 
 Text FullKeyName(const Text& key) { return u"HKEY_LOCAL_MACHINE\\" + key; }
@@ -142,15 +124,18 @@ Plan MakePlan(const Text& self_path, std::vector<Text> files,
       Text link = shell_folder + u"\\" + shell::ShortcutFileName(name);
       if (!os.FileExists(link)) continue;
       // A shortcut of that name that points elsewhere belongs to another installation.
-      if (StartsWithName(ShortcutTarget(link), plan.folder)) plan.shortcuts.push_back(link);
+      if (StartsWithName(shell::StoredShortcutTarget(link), plan.folder)) {
+        plan.shortcuts.push_back(link);
+      }
     }
   }
 
   for (const Text& name : names) {
-    const Text key = wizard::UninstallKey(name);
+    const Text key = install::UninstallKey(name);
     Text command;
     try {
-      command = shell::RegReadStringValue(platform::kHkeyLocalMachine, key, u"UninstallString");
+      command = shell::RegReadStringValue(platform::kHkeyLocalMachine, key,
+                                           install::kUninstallStringValue);
     } catch (const platform::Exception&) {
       continue;  // not text: not an entry this program wrote
     }
@@ -163,7 +148,7 @@ Plan MakePlan(const Text& self_path, std::vector<Text> files,
     if (plan.created_folder.empty()) {
       try {
         plan.created_folder = shell::RegReadStringValue(platform::kHkeyLocalMachine, key,
-                                                        wizard::kCreatedFolderValue);
+                                                        install::kCreatedFolderValue);
       } catch (const platform::Exception&) {
         // not text: no record of created folders
       }
@@ -279,17 +264,17 @@ int RunUninstall(ui::Backend& backend) {
   const params::ProductParams product = params::LoadProductParams();
   const Text display_name =
       params::IsChinese(language) ? product.DisplayNameCn : product.DisplayNameEn;
-  const wizard::UninstallTexts texts = wizard::UninstallTextsFor(language, display_name);
+  const UninstallTexts texts = UninstallTextsFor(language, display_name);
   const bool silent = switches.silent;
 
-  wizard::InstallLog log;
-  wizard::OpenRequestedLog(log, switches.log_file, product.ExeBaseName, u"-uninstall.log");
+  install::InstallLog log;
+  install::OpenRequestedLog(log, switches.log_file, product.ExeBaseName, u"-uninstall.log");
   log.Line({u"Command line: ", command_line});
   log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
-            u" (code page ", wizard::NumberText(code_page), u")"});
+            u" (code page ", install::NumberText(code_page), u")"});
   const auto finish = [&log](const Text& result, int code) {
     log.Line({u"Result: ", result});
-    log.Line({u"Exit code: ", wizard::NumberText(code)});
+    log.Line({u"Exit code: ", install::NumberText(code)});
     return code;
   };
   // A box the user must answer, unless the run is silent.
@@ -299,20 +284,20 @@ int RunUninstall(ui::Backend& backend) {
 
   if (!switches.bad_switch.empty()) {
     log.Line({u"Bad switch: ", switches.bad_switch});
-    tell(wizard::BadSwitchMessage(language, switches.bad_switch, wizard::UninstallUsage(language)),
+    tell(params::BadSwitchMessage(language, switches.bad_switch, UninstallUsage(language)),
          platform::kMbOk);
     return finish(u"nothing removed", kExitDeclined);
   }
   if (switches.help) {
-    os.MessageBox(0, wizard::UninstallUsage(language), texts.Caption, platform::kMbOk);
+    os.MessageBox(0, UninstallUsage(language), texts.Caption, platform::kMbOk);
     return finish(u"usage shown", kExitRemoved);
   }
 
-  startup::StartupStrings strings = startup::LoadStartupStrings();
-  strings.RunningTitle = startup::FindRunningTitle(strings);
-  if (!strings.RunningTitle.empty()) {
-    log.Line({u"The product is running: ", strings.RunningTitle});
-    tell(wizard::UninstallRunningMessage(language, strings.RunningTitle, strings.WindowTitle),
+  install::ProductWindow window = install::LoadProductWindow();
+  window.RunningTitle = install::FindRunningTitle(window);
+  if (!window.RunningTitle.empty()) {
+    log.Line({u"The product is running: ", window.RunningTitle});
+    tell(UninstallRunningMessage(language, window.RunningTitle, window.WindowTitle),
          platform::kMbOk | platform::kMbIconWarning);
     return finish(u"nothing removed", kExitProductRunning);
   }

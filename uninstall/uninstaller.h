@@ -39,9 +39,6 @@ inline constexpr int kExitDeclined = 1;  // also: a switch that cannot be used
 inline constexpr int kExitProductRunning = 2;
 inline constexpr int kExitIncomplete = 3;
 
-// The uninstaller's file name in the destination folder, as the uninstall entry names it.
-inline constexpr char16_t kUninstallerName[] = u"Uninst.exe";
-
 // The lines of INSTALLEDFILES. Lines end in CRLF (a bare LF is accepted); empty lines are
 // skipped. A line that could name something outside the folder (a drive, a leading "\", a ".."
 // component) is dropped: the list only ever names files below the folder.

@@ -8,10 +8,10 @@ Text BrowseForFolder(Handle owner, const Text& prompt) {
                                              kBifReturnOnlyFsDirs | kBifNewDialogStyle, &path)) {
     return Text();
   }
-  // The path comes through a buffer of MAX_PATH characters that ends in a NUL.
+  // The path comes through a buffer of platform::kPathLimit characters that ends in a NUL.
   const std::size_t end = path.find(u'\0');
   if (end != Text::npos) path.resize(end);
-  if (path.size() > kMaxPath - 1) path.resize(kMaxPath - 1);
+  if (path.size() > platform::kPathLimit - 1) path.resize(platform::kPathLimit - 1);
   return path;
 }
 

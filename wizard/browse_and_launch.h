@@ -11,7 +11,6 @@ using platform::Text;
 inline constexpr int kCsidlDrives = 0x11;                // the computer folder that lists the drives
 inline constexpr std::uint32_t kBifReturnOnlyFsDirs = 0x01;
 inline constexpr std::uint32_t kBifNewDialogStyle = 0x40;
-inline constexpr std::uint32_t kMaxPath = 260;
 
 // Lets the user pick a folder below the computer folder, without a preselected folder. Returns a
 // file-system path, or an empty text after Cancel or for an item that has no path.

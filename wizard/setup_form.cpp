@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "install/install_engine.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/little_endian.h"
@@ -116,7 +117,7 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
 // --- Creation ---------------------------------------------------------------------------------
 
 TForm1::TForm1(ui::Application& app, int language, std::optional<Text> setup_dir,
-               InstallLog* log)
+               install::InstallLog* log)
     : ui::Form(app, u"Form1", kFormStyle),
 #define WIZARD_CONSTRUCT_CONTROL(name, type, parent, layout) name(parent, u"" #name, StyleOf(u"" #name)),
       WIZARD_TFORM1_CONTROLS(WIZARD_CONSTRUCT_CONTROL)
@@ -414,7 +415,7 @@ bool TForm1::InstallAction() {
   FSetupDir = SetupDirFromEditText(editSetupDir.GetText());
   if (log_) log_->Line({u"Install pressed, folder: ", FSetupDir});
   Text created;
-  if (!CreateSetupDir(FSetupDir, &created)) {
+  if (!install::CreateSetupDir(FSetupDir, &created)) {
     if (log_) log_->Line({u"Folder could not be created: ", FSetupDir});
     platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
     return false;
@@ -445,9 +446,10 @@ bool TForm1::InstallAction() {
     App().AnswerMessages();
   };
   try {
-    UnpackPackage(FSetupDir, {.progress = [this](std::int32_t percent) { SetProgress(percent); },
-                              .between_pieces = answer_messages,
-                              .log = log_});
+    install::UnpackPackage(FSetupDir,
+                           {.progress = [this](std::int32_t percent) { SetProgress(percent); },
+                            .between_pieces = answer_messages,
+                            .log = log_});
   } catch (const platform::Exception& e) {
     if (log_) log_->Line({u"Unpacking failed: ", e.Message()});
     shell::ShowInfoMessage(FMsgExtractError, Text());
@@ -462,19 +464,17 @@ bool TForm1::InstallAction() {
   }
 
   const bool chinese = params::IsChinese(Language);
-  AddShortcutsAndUninstallEntry({.setup_dir = FSetupDir,
-                                 .exe_name = FExeName,
-                                 .display_name = FDisplayName,
-                                 .version = FVersion,
-                                 .publisher =
-                                     chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
-                                 .url_info_about =
-                                     chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
-                                 .desktop_shortcut = chkSCOnDesktop.Checked(),
-                                 .quick_launch_shortcut =
-                                     chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),
-                                 .created_folder = created_folder_},
-                                log_);
+  install::AddShortcutsAndUninstallEntry(
+      {.setup_dir = FSetupDir,
+       .exe_name = FExeName,
+       .display_name = FDisplayName,
+       .version = FVersion,
+       .publisher = chinese ? FProduct.PublisherNameCn : FProduct.PublisherName,
+       .url_info_about = chinese ? FProduct.PublisherUrlCn : FProduct.PublisherUrl,
+       .desktop_shortcut = chkSCOnDesktop.Checked(),
+       .quick_launch_shortcut = chkSCOnQuick.Visible() && chkSCOnQuick.Checked(),
+       .created_folder = created_folder_},
+      log_);
 
   Image1.SetParent(pnlStep4);  // the completion page shows the banner too
   ProgressBar1.Hide();

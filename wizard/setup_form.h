@@ -4,17 +4,16 @@
 // The page index FStep decides which page shows; a table of the pages gives each one's panel,
 // Next caption, buttons and what Next does there (Install on page 3, Finish on page 4, otherwise
 // it moves on one page). The idle handler applies the visibility and enabling rules whenever the
-// message queue has run empty. The install work itself is the engine's (wizard/install_engine.h).
+// message queue has run empty. The install work itself is the engine's (install/install_engine.h).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
+#include "install/install_log.h"
 #include "params/product_params.h"
 #include "platform/os.h"
 #include "ui/controls.h"
-#include "wizard/install_engine.h"
-#include "wizard/install_log.h"
 #include "wizard/setup_form_layout.h"
 #include "wizard/texts.h"
 
@@ -28,7 +27,7 @@ class TForm1 : public ui::Form {
   // setup_dir, when given, fills the folder box instead of the proposed folder; log (may be null)
   // receives what the wizard does.
   TForm1(ui::Application& app, int language, std::optional<Text> setup_dir = std::nullopt,
-         InstallLog* log = nullptr);
+         install::InstallLog* log = nullptr);
   ~TForm1() override;
 
   // Handlers.
@@ -80,7 +79,7 @@ class TForm1 : public ui::Form {
 
  private:
   std::optional<Text> given_setup_dir_;
-  InstallLog* log_;
+  install::InstallLog* log_;
   Text created_folder_;  // the outermost folder an Install press created, kept for a retry
 
   std::vector<ui::Control*> AllControls();

@@ -1,15 +1,16 @@
 #include "wizard/silent_setup.h"
 
+#include "install/install_engine.h"
 #include "params/product_params.h"
 #include "platform/errors.h"
 #include "shell/system_info.h"
-#include "wizard/install_engine.h"
 #include "wizard/setup_form.h"
 #include "wizard/texts.h"
 
 namespace wizard {
 
-int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLog& log) {
+int RunSilentSetup(int language, const std::optional<Text>& setup_dir,
+                   install::InstallLog& log) {
   platform::Os& os = platform::CurrentOs();
   const params::ProductParams product = params::LoadProductParams();
   const bool chinese = params::IsChinese(language);
@@ -34,14 +35,14 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
   }
   std::int64_t required = 0;
   try {
-    required = RequiredBytes();
+    required = install::RequiredBytes();
   } catch (const platform::Exception& e) {
     log.Line({u"The package cannot be read: ", e.Message()});
     return kExitUnpackFailed;
   }
   const std::int64_t free = shell::GetDriveFreeSpace(folder[0]);
-  log.Line({u"Free space on ", folder.substr(0, 2), u" ", NumberText(free), u" bytes, needed ",
-            NumberText(required), u" bytes"});
+  log.Line({u"Free space on ", folder.substr(0, 2), u" ", install::NumberText(free), u" bytes, needed ",
+            install::NumberText(required), u" bytes"});
   if (free >= 0 && free < required) {
     log.Line(u"Folder refused: not enough free space");
     return kExitFolderRefused;
@@ -49,21 +50,21 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir, InstallLo
 
   const Text dir = SetupDirFromEditText(folder);
   Text created;
-  if (!CreateSetupDir(dir, &created)) {
+  if (!install::CreateSetupDir(dir, &created)) {
     log.Line(u"Folder refused: it cannot be created");
     return kExitFolderRefused;
   }
   if (!created.empty()) log.Line({u"Folders created from: ", created});
 
   try {
-    UnpackPackage(dir, {.log = &log});
+    install::UnpackPackage(dir, {.log = &log});
   } catch (const platform::Exception& e) {
     log.Line({u"Unpacking failed: ", e.Message()});
     return kExitUnpackFailed;
   }
 
   const bool quick_launch = HasQuickLaunch(os.WindowsMajorVersion());
-  const bool complete = AddShortcutsAndUninstallEntry(
+  const bool complete = install::AddShortcutsAndUninstallEntry(
       {.setup_dir = dir,
        .exe_name = product.ExeBaseName,
        .display_name = display_name,

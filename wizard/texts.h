@@ -63,34 +63,12 @@ std::vector<Text> LicenseAgreement(int language, const Text& display_name, bool 
 // A product's own licence text (lines ended by CRLF) as the lines of the licence box.
 std::vector<Text> LicenseLines(const Text& license);
 
-// The key of the uninstall entry below HKEY_LOCAL_MACHINE (the setup writes it, the uninstaller
-// removes it).
-Text UninstallKey(const Text& display_name);
-
-
-// What /? shows: the switches and exit codes of setup.exe and of Uninst.exe; and the message for
-// a switch that cannot be used, as written on the command line, followed by the usage.
+// What /? shows: the switches and exit codes of setup.exe.
 Text SetupUsage(int language);
-Text UninstallUsage(int language);
-Text BadSwitchMessage(int language, const Text& bad_switch, const Text& usage);
+
+// The message when the product runs, before the wizard opens: the English text names the English
+// window title whichever edition runs.
+Text SetupRunningMessage(int language, const Text& running_title, const Text& window_title);
 
 }  // namespace wizard
 
-// --- The uninstaller's texts ---------------------------------------------------------------------
-// Uninst.exe speaks the setup's language rule and shows only message boxes; its texts live here
-// beside the wizard's so that both programs of a product read alike.
-namespace wizard {
-
-struct UninstallTexts {
-  Text Caption;          // the title of every message box
-  Text MsgConfirm;       // asks before anything is removed
-  Text MsgComplete;      // everything is gone
-  Text MsgIncomplete;    // followed by one line per item that stayed
-};
-UninstallTexts UninstallTextsFor(int language, const Text& display_name);
-
-// The message when the product runs: the English text names the English window title whichever
-// edition runs, as the setup's refusal does.
-Text UninstallRunningMessage(int language, const Text& running_title, const Text& window_title);
-
-}  // namespace wizard

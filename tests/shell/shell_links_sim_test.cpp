@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/little_endian.h"
 #include "platform/errors.h"
@@ -231,6 +232,46 @@ TEST_F(ShellLinksSimTest, ResolveShortcutComFailuresRaiseWithoutClassId) {
     EXPECT_EQ(e.Code(), static_cast<std::uint32_t>(platform::kENoInterface));
   }
   EXPECT_EQ(os.ShellLinks().live_objects, 0);
+}
+
+// The uninstaller's reading: where the shortcut points, never resolved (no search for a moved
+// target, no dialog), and an empty text instead of an error for whatever cannot be read.
+TEST_F(ShellLinksSimTest, StoredShortcutTargetIsReadWithoutResolving) {
+  PlaceLink(kDesktop, u"Moved.lnk", u"C:\\gone\\app.exe");
+  os_.FailShellLinkResolve(platform::kEFail);
+  EXPECT_EQ(StoredShortcutTarget(kDesktop + u"\\Moved.lnk"), u"C:\\gone\\app.exe");
+  const auto& log = os_.ShellLinks();
+  EXPECT_TRUE(log.resolves.empty());
+  ASSERT_EQ(log.get_paths.size(), 1u);
+  EXPECT_EQ(log.get_paths[0].buffer_chars, 260u);
+  EXPECT_EQ(log.get_paths[0].flags, 0u);
+  EXPECT_TRUE(log.saves.empty());
+
+  platform::testing::WriteHostFile(*os_.HostPath(kDesktop + u"\\NotALink.lnk"), "plain text");
+  EXPECT_EQ(StoredShortcutTarget(kDesktop + u"\\NotALink.lnk"), u"");
+  EXPECT_EQ(StoredShortcutTarget(kDesktop + u"\\Missing.lnk"), u"");
+  ExpectAllReleased();
+
+  // A link object that cannot be made or lacks its file interface reads as no target.
+  struct Case {
+    const char* what;
+    std::function<void(SimWindows&)> fail;
+  };
+  const Case cases[] = {
+      {"no link object",
+       [](SimWindows& os) { os.FailCreateShellLink(static_cast<platform::HResult>(0x80040154u)); }},
+      {"no file interface",
+       [](SimWindows& os) { os.FailShellLinkInterface(platform::kIidIPersistFile); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimWindows os;
+    os.MapDrive(u'C', dir_.path());
+    platform::ScopedOs scoped(os);
+    c.fail(os);
+    EXPECT_EQ(StoredShortcutTarget(kDesktop + u"\\Moved.lnk"), u"");
+    EXPECT_EQ(os.ShellLinks().live_objects, 0);
+  }
 }
 
 TEST_F(ShellLinksSimTest, FindInstalledFolderPrefersTheUsersShortcut) {

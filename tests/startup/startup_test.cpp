@@ -1,11 +1,11 @@
 // Start-up: the product parameters, the language, and the refusal while the product runs.
 #include <gtest/gtest.h>
 
+#include "install/running_check.h"
 #include "platform/os.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
 #include "params/product_params.h"
-#include "startup/running_check.h"
 #include "startup/setup_entry.h"
 #include "ui/headless_backend.h"
 
@@ -135,8 +135,8 @@ TEST_F(EntryTest, MissingTitlesAreProbedAsEmptyStringsNotAsWildcards) {
   platform::ScopedOs scoped(os);
   os.SetResString(1001, kStringTableLanguage, u"DemoClass");
   os.AddWindow(u"DemoClass", u"Some document - Demo");
-  startup::StartupStrings strings = startup::LoadStartupStrings();
-  EXPECT_EQ(startup::FindRunningTitle(strings), u"");
+  install::ProductWindow window = install::LoadProductWindow();
+  EXPECT_EQ(install::FindRunningTitle(window), u"");
   EXPECT_EQ(startup::RunSetup(ui_), 0);
   EXPECT_TRUE(os.MessageBoxes().empty());
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "install/install_engine.h"
 #include "platform/errors.h"
 #include "wizard/browse_and_launch.h"
 
@@ -300,11 +301,11 @@ TEST_F(InstallTest, LaunchProgramReportsTheProcessOrNull) {
 // hears of each piece of work (the form uses that to keep its window answering).
 TEST_F(InstallTest, EngineReportsProgressAndEachPieceOfWork) {
   SetPackageResource();
-  ASSERT_TRUE(wizard::CreateSetupDir(u"D:\\Apps\\"));
+  ASSERT_TRUE(install::CreateSetupDir(u"D:\\Apps\\"));
   std::vector<std::string> events;
-  wizard::UnpackPackage(u"D:\\Apps\\",
-                        {.progress = [&](std::int32_t p) { events.push_back(std::to_string(p)); },
-                         .between_pieces = [&] { events.push_back("|"); }});
+  install::UnpackPackage(u"D:\\Apps\\",
+                         {.progress = [&](std::int32_t p) { events.push_back(std::to_string(p)); },
+                          .between_pieces = [&] { events.push_back("|"); }});
   EXPECT_EQ(ReadFile(u"D:\\Apps\\TavrelDemo.exe"), "MZ demo program");
   EXPECT_EQ(ReadFile(u"D:\\Apps\\doc\\readme.txt"), std::string(5000, 'r'));
   EXPECT_FALSE(os_.FileExists(u"D:\\Apps\\Setup.stp"));
@@ -312,8 +313,8 @@ TEST_F(InstallTest, EngineReportsProgressAndEachPieceOfWork) {
   // then its percentage.
   EXPECT_EQ(events, (std::vector<std::string>{"|", "|", "|", "0", "|", "|", "100"}));
   SetPackageResource(/*damaged=*/true);
-  ASSERT_TRUE(wizard::CreateSetupDir(u"D:\\Other\\"));
-  EXPECT_THROW(wizard::UnpackPackage(u"D:\\Other\\", {}), platform::Exception);
+  ASSERT_TRUE(install::CreateSetupDir(u"D:\\Other\\"));
+  EXPECT_THROW(install::UnpackPackage(u"D:\\Other\\", {}), platform::Exception);
 }
 
 TEST(BitmapFileTest, FileHeaderPointsAtThePixels) {

@@ -10,7 +10,7 @@
 
 #include "platform/os.h"
 
-namespace wizard {
+namespace install {
 
 using platform::Text;
 using platform::TextView;
@@ -46,4 +46,4 @@ void OpenRequestedLog(InstallLog& log, const std::optional<Text>& requested,
 // A whole number as text, for log lines.
 Text NumberText(std::int64_t n);
 
-}  // namespace wizard
+}  // namespace install

@@ -1,18 +1,18 @@
-#include "wizard/install_engine.h"
+#include "install/install_engine.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "install/install_log.h"
+#include "install/uninstall_record.h"
 #include "package/extract.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "shell/registry.h"
 #include "shell/shell_links.h"
-#include "wizard/install_log.h"
-#include "wizard/texts.h"
 
-namespace wizard {
+namespace install {
 
 namespace {
 
@@ -113,7 +113,7 @@ std::int64_t RequiredBytes() {
 }
 
 Text QuietUninstallString(const Text& setup_dir) {
-  return u"\"" + setup_dir + u"Uninst.exe\" /S";
+  return u"\"" + setup_dir + kUninstallerName + u"\" /S";
 }
 
 void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
@@ -145,7 +145,7 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
 }
 
 Text UninstallCommand(const Text& setup_dir) {
-  const Text path = setup_dir + u"Uninst.exe";
+  const Text path = setup_dir + kUninstallerName;
   return path.find(u' ') == Text::npos ? path : u"\"" + path + u"\"";
 }
 
@@ -167,13 +167,13 @@ bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noe
     const platform::Handle root = platform::kHkeyLocalMachine;
     shell::RegCreateKeyPath(root, key);
     const std::pair<const char16_t*, Text> values[] = {
-        {u"DisplayIcon", program},
-        {u"DisplayName", plan.display_name},
-        {u"DisplayVersion", plan.version},
-        {u"Publisher", plan.publisher},
-        {u"URLInfoAbout", plan.url_info_about},
-        {u"UninstallString", UninstallCommand(plan.setup_dir)},
-        {u"QuietUninstallString", QuietUninstallString(plan.setup_dir)},
+        {kDisplayIconValue, program},
+        {kDisplayNameValue, plan.display_name},
+        {kDisplayVersionValue, plan.version},
+        {kPublisherValue, plan.publisher},
+        {kUrlInfoAboutValue, plan.url_info_about},
+        {kUninstallStringValue, UninstallCommand(plan.setup_dir)},
+        {kQuietUninstallStringValue, QuietUninstallString(plan.setup_dir)},
         {kCreatedFolderValue, plan.created_folder},
     };
     bool written = true;
@@ -194,4 +194,4 @@ bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log) noe
   return false;
 }
 
-}  // namespace wizard
+}  // namespace install

@@ -1,10 +1,10 @@
-#include "wizard/install_log.h"
+#include "install/install_log.h"
 
 #include <string>
 
 #include "platform/text.h"
 
-namespace wizard {
+namespace install {
 
 bool InstallLog::Open(const Text& path) {
   file_ = platform::CurrentOs().CreateFileForWrite(path);
@@ -51,4 +51,4 @@ Text NumberText(std::int64_t n) {
   return platform::AsciiToText(std::to_string(n));
 }
 
-}  // namespace wizard
+}  // namespace install

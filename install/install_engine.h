@@ -1,6 +1,6 @@
-// The install engine: the work behind the wizard's Install button, apart from the form. The form
-// takes the user's choices, drives these steps in order and shows what they report; an
-// uninstaller can sit beside them over the same shell and package services.
+// The install engine: the work behind the wizard's Install button and the unattended install,
+// apart from any window. The wizard's form takes the user's choices, drives these steps in order
+// and shows what they report; the silent mode drives the same steps with the wizard's defaults.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "platform/os.h"
 
-namespace wizard {
+namespace install {
 
 using platform::Text;
 class InstallLog;
@@ -28,9 +28,6 @@ struct InstallPlan {
   // up to this one when they are left empty, and no folder that was there before.
   Text created_folder;
 };
-
-// The value of the uninstall entry that records InstallPlan::created_folder.
-inline constexpr char16_t kCreatedFolderValue[] = u"CreatedFolder";
 
 // What the engine reports while it unpacks. Either may be empty.
 struct InstallCallbacks {
@@ -73,4 +70,4 @@ bool AddShortcutsAndUninstallEntry(const InstallPlan& plan, InstallLog* log = nu
 // the product without a question or a message.
 Text QuietUninstallString(const Text& setup_dir);
 
-}  // namespace wizard
+}  // namespace install
