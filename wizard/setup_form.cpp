@@ -179,36 +179,30 @@ void TForm1::ApplyLayout() {
 
 void TForm1::FormCreate() {
   platform::Os& os = platform::CurrentOs();
-  // 1. The product parameters the wizard needs (the entry routine read the window names).
+  // The product parameters the wizard needs (the entry routine read the window names).
   FProduct = params::LoadProductParams();
   FExeName = FProduct.ExeBaseName;
   FVersion = FProduct.Version;
   FNeedSize = FProduct.RequiredSpace;
   FFreeware = FProduct.Freeware;
-  // 2. Banner and header icon.
-  LoadImages();
-  // 3. Everything that depends on the language.
-  SetupLanguage();
-  // 4. Message boxes without a caption of their own show the wizard's caption.
+  LoadImages();     // the banner and the header icon
+  SetupLanguage();  // every text, font and position that depends on the language
+  // Message boxes without a caption of their own show the wizard's caption.
   App().SetTitle(GetText());
   shell::SetApplicationTitle(GetText());
-  // 5.
+  // The button captions in the chosen language.
   btnPrev.SetText(FCaptionBack);
   btnNext.SetText(FCaptionNext);
   btnClose.SetText(FCaptionCancel);
-  // 6. The same client area under the frames of XP and of Vista and later.
+  // The same client area under the frames of XP and of Vista and later.
   const std::uint32_t major = os.WindowsMajorVersion();
   SetBounds({Left(), Top(), kFormWidth, major > 5 ? kFormHeightVista : kFormHeightXp});
-  // 7.
-  pnlStep2.SetAlign(Align::kTop);
-  pnlStep3.SetAlign(Align::kTop);
-  pnlStep4.SetAlign(Align::kTop);
-  // 8., 9.
+  // The wizard opens on the welcome page with an empty progress bar.
   FStep = 1;
   ProgressBar1.SetPosition(0);
-  // 10. Windows Vista and later have no Quick Launch bar.
+  // Windows Vista and later have no Quick Launch bar.
   chkSCOnQuick.SetVisible(HasQuickLaunch(major));
-  // 11., 12.
+  // The fixed drives, which the folder page accepts, and the folder the box proposes.
   FFixedDrives = shell::GetFixedDrives();
   ProposeSetupDir();
 }
