@@ -20,8 +20,9 @@ UninstallTexts UninstallTextsFor(int language, const Text& display_name) {
       u"Are you sure you want to completely remove " + display_name +
           u" and all of its components?",
       display_name + u" was successfully removed from your computer.",
-      display_name + u" was removed from your computer, but the following items could not be "
-                     u"removed. You can remove them yourself:",
+      display_name +
+          u" was removed from your computer, but the following items could not be "
+          u"removed. You can remove them yourself:",
   };
 }
 

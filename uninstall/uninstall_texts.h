@@ -9,10 +9,10 @@ namespace uninstall {
 using platform::Text;
 
 struct UninstallTexts {
-  Text Caption;          // the title of every message box
-  Text MsgConfirm;       // asks before anything is removed
-  Text MsgComplete;      // everything is gone
-  Text MsgIncomplete;    // followed by one line per item that stayed
+  Text Caption;        // the title of every message box
+  Text MsgConfirm;     // asks before anything is removed
+  Text MsgComplete;    // everything is gone
+  Text MsgIncomplete;  // followed by one line per item that stayed
 };
 UninstallTexts UninstallTextsFor(int language, const Text& display_name);
 
