@@ -21,7 +21,6 @@
 #include "platform/large_buffer.h"
 #include "platform/text.h"
 #include "platform/worker_thread.h"
-#include "shell/system_info.h"
 
 namespace package {
 
@@ -513,19 +512,17 @@ bool StaysInside(TextView relative_path) {
 bool IsPlainFileName(TextView name) { return !name.empty() && !IsDotsOnly(name); }
 
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
-                    const ExtractOptions& options) {
+                    const ProgressCallback& on_progress, const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
   MakeTargetFolder(os, target_dir);
 
   std::unique_ptr<platform::File> package = os.OpenFileForRead(package_path);
   if (!package) throw EReadError(u"Cannot open the package " + package_path);
-  ExtractPackage(*package, target_dir, password, on_progress, system_dir, options);
+  ExtractPackage(*package, target_dir, password, on_progress, options);
 }
 
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress, const std::optional<Text>& system_dir,
-                    const ExtractOptions& options) {
+                    const ProgressCallback& on_progress, const ExtractOptions& options) {
   platform::Os& os = platform::CurrentOs();
   MakeTargetFolder(os, target_dir);
 
@@ -545,7 +542,8 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
     total += size;
   }
   // Without a system folder, a package that has system-folder rows fails before it writes.
-  if (system_dir && system_dir->empty()) {
+  const Text& system_dir = options.system_dir;
+  if (system_dir.empty()) {
     for (int i = 0; i < rows; ++i) {
       if (IsSystemRow(table.Items(i))) {
         throw ENoSystemFolder(RowText(u"System-folder row, and no system folder given", i,
@@ -583,14 +581,10 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       folder = target_dir + dest;
       below_root = dest + name;
     } else {
-      const Text system_folder = system_dir ? *system_dir : shell::GetSystemDir();
-      if (system_folder.empty()) {
-        throw platform::EOsError(u"System folder unknown", os.GetLastError());
-      }
-      folder = SystemRowFolder(dest, system_folder);
+      folder = SystemRowFolder(dest, system_dir);
       // A "$" cell without its token would be a path relative to the current folder.
       if (folder.empty()) throw EFormatError(RowText(u"Folder names no system folder", i, dest));
-      below_root = folder.substr(system_folder.size()) + name;
+      below_root = folder.substr(system_dir.size()) + name;
     }
     if (!StaysInside(below_root)) {
       throw EFormatError(RowText(system ? u"Path leaves the system folder"
