@@ -113,21 +113,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int CipherByName(const std::string& text) {
-  if (EqualsIgnoringCase(text, "AES")) return tvcrypt::kRijndael;
-  for (const auto& c : tvcrypt::kCiphers) {
-    if (text == std::to_string(c.number) || EqualsIgnoringCase(text, c.name)) return c.number;
-  }
-  return -1;
-}
-
-int DigestByName(const std::string& text) {
-  for (const auto& d : tvcrypt::kDigests) {
-    if (text == std::to_string(d.number) || EqualsIgnoringCase(text, d.name)) return d.number;
-  }
-  return -1;
-}
-
 std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d) {
   std::vector<std::pair<std::string, std::string>> paths = {
       {"Payload", d.payload},        {"BannerCn", d.banner_cn}, {"BannerEn", d.banner_en},
@@ -370,11 +355,11 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
         break;
       }
       case Kind::kCipher:
-        d.cipher = CipherByName(v);
+        d.cipher = tvcrypt::CipherNumber(v);
         if (d.cipher < 0) problem(line, "unknown cipher " + v + "; expected Blowfish, Cast128, Cast256, DES, 3DES, Rijndael (AES), RC4, Twofish, IDEA or their numbers 0-8");
         break;
       case Kind::kDigest:
-        d.digest = DigestByName(v);
+        d.digest = tvcrypt::DigestNumber(v);
         if (d.digest < 0) problem(line, "unknown digest " + v + "; expected Haval, MD5, SHA1, SHA256, SHA512 or their numbers 0-4");
         break;
       case Kind::kCodePage: {

@@ -74,9 +74,4 @@ std::string CheckDisplayName(TextView name);
 // Why a text cannot be a file name (a last path component) on Windows; empty when it can.
 std::string CheckFileName(TextView name);
 
-// The catalogue number of a cipher or digest given by name (any letter case) or number; -1 when
-// it is neither.
-int CipherByName(const std::string& text);
-int DigestByName(const std::string& text);
-
 }  // namespace builder

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "crypt/catalogue.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/host.h"
@@ -136,10 +137,10 @@ int Run(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "cipher", &v)) {
-      options.cipher = ParseCipher(v);
+      options.cipher = tvcrypt::CipherNumber(v);
       if (options.cipher < 0) throw std::invalid_argument("unknown cipher '" + v + "'");
     } else if (TakeOption(args, i, "digest", &v)) {
-      options.digest = ParseDigest(v);
+      options.digest = tvcrypt::DigestNumber(v);
       if (options.digest < 0) throw std::invalid_argument("unknown digest '" + v + "'");
     } else if (TakeOption(args, i, "password", &v)) {
       options.password = platform::Utf8ToText(v);
