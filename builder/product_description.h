@@ -57,6 +57,7 @@ struct ProductDescription {
 // Parses the text of the description file named path (as the user named it). Every problem of
 // the text itself (syntax, unknown or missing sections and keys, values of the wrong form) is
 // appended to problems as one sentence that begins with "path:line:" or "path:".
+// platform::CurrentOs() must be set: it tells which names the code page can write.
 ProductDescription ParseProductDescription(std::string_view text, const std::string& path,
                                            std::vector<std::string>* problems);
 

@@ -295,6 +295,45 @@ Text Win32Os::AnsiToWide(std::string_view bytes) {
   return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(written));
 }
 
+bool Win32Os::IsValidCodePage(std::uint32_t code_page) { return ::IsValidCodePage(code_page) != FALSE; }
+
+std::string Win32Os::WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) {
+  *used_default = false;
+  if (text.empty()) return {};
+  if (text.size() > INT_MAX) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return {};
+  }
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  BOOL defaulted = FALSE;
+  const int needed =
+      ::WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, &defaulted);
+  if (needed <= 0) return {};
+  std::string result(static_cast<std::size_t>(needed), '\0');
+  const int written = ::WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide, length, result.data(),
+                                            needed, nullptr, &defaulted);
+  result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  *used_default = defaulted != FALSE;
+  return result;
+}
+
+std::optional<Text> Win32Os::CodePageToWide(std::uint32_t code_page, std::string_view bytes) {
+  if (bytes.empty()) return Text();
+  if (bytes.size() > INT_MAX) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return std::nullopt;
+  }
+  const int length = static_cast<int>(bytes.size());
+  const int needed = ::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+  if (needed <= 0) return std::nullopt;
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(needed));
+  const int written =
+      ::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), length, buffer.data(), needed);
+  if (written <= 0) return std::nullopt;
+  return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(written));
+}
+
 // --- Files and folders ---------------------------------------------------------------------------
 
 bool Win32Os::FileExists(const Text& path) {
