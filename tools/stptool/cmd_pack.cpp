@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/host_paths.h"
 #include "crypt/catalogue.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
@@ -48,10 +49,7 @@ const std::string kUsage =
     "  --tail 3|22|10|29  tail shape by its length in bytes (default 3: 0A 14 02)\n"
     "  --codepage N       ANSI code page for the manifest bytes (default 1252)\n";
 
-Text FromHost(const fs::path& p) {
-  const std::u8string s = p.u8string();
-  return platform::Utf8ToText(std::string(reinterpret_cast<const char*>(s.data()), s.size()));
-}
+Text FromHost(const fs::path& p) { return platform::Utf8ToText(builder::Utf8Of(p)); }
 
 struct Entry {
   package::ManifestRow row;
