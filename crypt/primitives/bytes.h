@@ -14,9 +14,7 @@ inline uint32_t LoadLe32(const uint8_t* p) {
 inline uint32_t LoadBe32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
-inline uint64_t LoadBe64(const uint8_t* p) {
-  return uint64_t(LoadBe32(p)) << 32 | LoadBe32(p + 4);
-}
+inline uint64_t LoadBe64(const uint8_t* p) { return uint64_t(LoadBe32(p)) << 32 | LoadBe32(p + 4); }
 inline void StoreLe32(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);

@@ -2,6 +2,7 @@
 
 namespace tvcrypt::prim {
 
+// clang-format off
 const uint32_t kCastS[8][256] = {
     {  // S1
      0x30fb40d4, 0x9fa0ff0b, 0x6beccd2f, 0x3f258c7a, 0x1e213f2f, 0x9c004dd3, 0x6003e540, 0xcf9fc949,
@@ -276,5 +277,6 @@ const uint32_t kCastS[8][256] = {
      0x04f19130, 0xba6e4ec0, 0x99265164, 0x1ee7230d, 0x50b2ad80, 0xeaee6801, 0x8db2a283, 0xea8bf59e,
     },
 };
+// clang-format on
 
 }  // namespace tvcrypt::prim

@@ -4,6 +4,7 @@ namespace tvcrypt::prim {
 namespace {
 
 // floor(2^32 * |sin(i)|) for i = 1..64 (tools/gen_constants.py md5).
+// clang-format off
 constexpr uint32_t kT[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a,
     0xa8304613, 0xfd469501, 0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be,
@@ -17,7 +18,10 @@ constexpr uint32_t kT[64] = {
     0xffeff47d, 0x85845dd1, 0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1,
     0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
 };
+// clang-format on
+// clang-format off
 constexpr unsigned kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+// clang-format on
 
 }  // namespace
 
@@ -37,10 +41,22 @@ void Md5::Compress(const uint8_t* block) {
     uint32_t f;
     int k;
     switch (i >> 4) {
-      case 0: f = (b & c) | (~b & d); k = i; break;
-      case 1: f = (d & b) | (~d & c); k = (5 * i + 1) & 15; break;
-      case 2: f = b ^ c ^ d; k = (3 * i + 5) & 15; break;
-      default: f = c ^ (b | ~d); k = (7 * i) & 15; break;
+      case 0:
+        f = (b & c) | (~b & d);
+        k = i;
+        break;
+      case 1:
+        f = (d & b) | (~d & c);
+        k = (5 * i + 1) & 15;
+        break;
+      case 2:
+        f = b ^ c ^ d;
+        k = (3 * i + 5) & 15;
+        break;
+      default:
+        f = c ^ (b | ~d);
+        k = (7 * i) & 15;
+        break;
     }
     const uint32_t t = d;
     d = c;

@@ -17,7 +17,8 @@ class Rc4 {
   Rc4& operator=(const Rc4&) = delete;
 
   // Standard key scheduling with the len key bytes used cyclically (len 1..256; the cipher
-  // layer turns a key with no whole byte into one zero byte). The resulting permutation is saved for Reset().
+  // layer turns a key with no whole byte into one zero byte). The resulting permutation is saved
+  // for Reset().
   void SetKey(const uint8_t* key, size_t len);
   // Restores the permutation saved by SetKey().
   void Reset();

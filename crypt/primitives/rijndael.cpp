@@ -121,10 +121,14 @@ void Rijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
   }
   rk += 4;
   const uint8_t* sb = kT.sbox;
-  StoreBe32(out, Word(sb[s0 >> 24], sb[(s1 >> 16) & 0xff], sb[(s2 >> 8) & 0xff], sb[s3 & 0xff]) ^ rk[0]);
-  StoreBe32(out + 4, Word(sb[s1 >> 24], sb[(s2 >> 16) & 0xff], sb[(s3 >> 8) & 0xff], sb[s0 & 0xff]) ^ rk[1]);
-  StoreBe32(out + 8, Word(sb[s2 >> 24], sb[(s3 >> 16) & 0xff], sb[(s0 >> 8) & 0xff], sb[s1 & 0xff]) ^ rk[2]);
-  StoreBe32(out + 12, Word(sb[s3 >> 24], sb[(s0 >> 16) & 0xff], sb[(s1 >> 8) & 0xff], sb[s2 & 0xff]) ^ rk[3]);
+  StoreBe32(out,
+            Word(sb[s0 >> 24], sb[(s1 >> 16) & 0xff], sb[(s2 >> 8) & 0xff], sb[s3 & 0xff]) ^ rk[0]);
+  StoreBe32(out + 4,
+            Word(sb[s1 >> 24], sb[(s2 >> 16) & 0xff], sb[(s3 >> 8) & 0xff], sb[s0 & 0xff]) ^ rk[1]);
+  StoreBe32(out + 8,
+            Word(sb[s2 >> 24], sb[(s3 >> 16) & 0xff], sb[(s0 >> 8) & 0xff], sb[s1 & 0xff]) ^ rk[2]);
+  StoreBe32(out + 12,
+            Word(sb[s3 >> 24], sb[(s0 >> 16) & 0xff], sb[(s1 >> 8) & 0xff], sb[s2 & 0xff]) ^ rk[3]);
 }
 
 void Rijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
@@ -149,10 +153,14 @@ void Rijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
   }
   rk += 4;
   const uint8_t* ib = kT.inv;
-  StoreBe32(out, Word(ib[s0 >> 24], ib[(s3 >> 16) & 0xff], ib[(s2 >> 8) & 0xff], ib[s1 & 0xff]) ^ rk[0]);
-  StoreBe32(out + 4, Word(ib[s1 >> 24], ib[(s0 >> 16) & 0xff], ib[(s3 >> 8) & 0xff], ib[s2 & 0xff]) ^ rk[1]);
-  StoreBe32(out + 8, Word(ib[s2 >> 24], ib[(s1 >> 16) & 0xff], ib[(s0 >> 8) & 0xff], ib[s3 & 0xff]) ^ rk[2]);
-  StoreBe32(out + 12, Word(ib[s3 >> 24], ib[(s2 >> 16) & 0xff], ib[(s1 >> 8) & 0xff], ib[s0 & 0xff]) ^ rk[3]);
+  StoreBe32(out,
+            Word(ib[s0 >> 24], ib[(s3 >> 16) & 0xff], ib[(s2 >> 8) & 0xff], ib[s1 & 0xff]) ^ rk[0]);
+  StoreBe32(out + 4,
+            Word(ib[s1 >> 24], ib[(s0 >> 16) & 0xff], ib[(s3 >> 8) & 0xff], ib[s2 & 0xff]) ^ rk[1]);
+  StoreBe32(out + 8,
+            Word(ib[s2 >> 24], ib[(s1 >> 16) & 0xff], ib[(s0 >> 8) & 0xff], ib[s3 & 0xff]) ^ rk[2]);
+  StoreBe32(out + 12,
+            Word(ib[s3 >> 24], ib[(s2 >> 16) & 0xff], ib[(s1 >> 8) & 0xff], ib[s0 & 0xff]) ^ rk[3]);
 }
 
 void Rijndael::Wipe() {

@@ -4,6 +4,7 @@ namespace tvcrypt::prim {
 namespace {
 
 // Fractional cube roots of the first 64 primes (tools/gen_constants.py sha256).
+// clang-format off
 constexpr uint32_t kK[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1,
     0x923f82a4, 0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3,
@@ -17,13 +18,16 @@ constexpr uint32_t kK[64] = {
     0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
     0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
+// clang-format on
 
 }  // namespace
 
 void Sha256::Init() {
   buf_.Clear();
+  // clang-format off
   static constexpr uint32_t kInit[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                         0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  // clang-format on
   for (int i = 0; i < 8; ++i) state_[i] = kInit[i];
 }
 
@@ -38,9 +42,10 @@ void Sha256::Compress(const uint8_t* block) {
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
   uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
   for (int i = 0; i < 64; ++i) {
-    const uint32_t t1 = h + (Rotr32(e, 6) ^ Rotr32(e, 11) ^ Rotr32(e, 25)) + ((e & f) ^ (~e & g)) +
-                        kK[i] + w[i];
-    const uint32_t t2 = (Rotr32(a, 2) ^ Rotr32(a, 13) ^ Rotr32(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    const uint32_t t1 =
+        h + (Rotr32(e, 6) ^ Rotr32(e, 11) ^ Rotr32(e, 25)) + ((e & f) ^ (~e & g)) + kK[i] + w[i];
+    const uint32_t t2 =
+        (Rotr32(a, 2) ^ Rotr32(a, 13) ^ Rotr32(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
     f = e;

@@ -4,6 +4,7 @@ namespace tvcrypt::prim {
 namespace {
 
 // Fractional cube roots of the first 80 primes (tools/gen_constants.py sha512).
+// clang-format off
 constexpr uint64_t kK[80] = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f,
     0xe9b5dba58189dbbc, 0x3956c25bf348b538, 0x59f111f1b605d019,
@@ -33,14 +34,17 @@ constexpr uint64_t kK[80] = {
     0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a,
     0x5fcb6fab3ad6faec, 0x6c44198c4a475817,
 };
+// clang-format on
 
 }  // namespace
 
 void Sha512::Init() {
   buf_.Clear();
+  // clang-format off
   static constexpr uint64_t kInit[8] = {
       0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b, 0xa54ff53a5f1d36f1,
       0x510e527fade682d1, 0x9b05688c2b3e6c1f, 0x1f83d9abfb41bd6b, 0x5be0cd19137e2179};
+  // clang-format on
   for (int i = 0; i < 8; ++i) state_[i] = kInit[i];
 }
 
@@ -55,9 +59,10 @@ void Sha512::Compress(const uint8_t* block) {
   uint64_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
   uint64_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
   for (int i = 0; i < 80; ++i) {
-    const uint64_t t1 = h + (Rotr64(e, 14) ^ Rotr64(e, 18) ^ Rotr64(e, 41)) + ((e & f) ^ (~e & g)) +
-                        kK[i] + w[i];
-    const uint64_t t2 = (Rotr64(a, 28) ^ Rotr64(a, 34) ^ Rotr64(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
+    const uint64_t t1 =
+        h + (Rotr64(e, 14) ^ Rotr64(e, 18) ^ Rotr64(e, 41)) + ((e & f) ^ (~e & g)) + kK[i] + w[i];
+    const uint64_t t2 =
+        (Rotr64(a, 28) ^ Rotr64(a, 34) ^ Rotr64(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
     f = e;
