@@ -27,11 +27,12 @@ namespace {
 using platform::Text;
 
 constexpr std::int64_t kMaxOutput = 1 << 20;
+// Where the system-folder rows go; it holds one file already (see MakeDrive).
+const Text kSystemDir = u"C:\\Windows\\system32\\";
 
 platform::SimWindows& TheOs() {
   static platform::SimWindows* os = [] {
     static platform::SimWindows sim;
-    sim.SetSystemDirectory(u"C:\\Windows\\system32");
     sim.SetCurrentDirectory(u"C:\\cwd");
     platform::SetCurrentOs(&sim);
     return &sim;
@@ -49,10 +50,10 @@ void Require(bool ok) {
 void MakeDrive(platform::SimWindows& os, const std::string& package) {
   static const platform::SimWindows::MemoryDriveImage image = [&os] {
     os.MapMemoryDrive(u'C');
-    for (const char16_t* folder : {u"C:\\Windows", u"C:\\Windows\\system32", u"C:\\cwd"}) {
+    for (const Text& folder : {Text(u"C:\\Windows"), kSystemDir, Text(u"C:\\cwd")}) {
       Require(os.CreateDirectory(folder));
     }
-    Require(os.CreateFileForWrite(u"C:\\Windows\\system32\\exists.dll") != nullptr);
+    Require(os.CreateFileForWrite(kSystemDir + u"exists.dll") != nullptr);
     platform::SimWindows::MemoryDriveImage saved = os.SaveMemoryDrive(u'C');
     os.UnmapDrive(u'C');
     return saved;
@@ -108,10 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   MakeDrive(os, bytes);
 
+  package::ExtractOptions options;
+  options.system_dir = kSystemDir;
   try {
     package::ExtractPackage(u"C:\\Setup.stp", u"C:\\target\\", Text(), [](std::int32_t percent) {
       if (percent < 0 || percent > 100) __builtin_trap();
-    });
+    }, options);
   } catch (const platform::Exception&) {
     // Bad packages end in the product's own errors; anything else escapes and is a finding.
   }

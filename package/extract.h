@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 #include "platform/errors.h"
 #include "platform/os.h"
@@ -45,6 +44,10 @@ struct ExtractOptions {
   // Called after each file the package writes, with its path and size in bytes (a system file
   // that already exists and is left alone is not written). May be empty.
   std::function<void(const Text& path, std::int64_t size)> on_file_written;
+  // Where the system-folder rows go, with its trailing backslash: the setup program passes the
+  // OS's system folder, tools a folder of their own. Empty means there is none: a package with
+  // such rows then throws ENoSystemFolder before anything is written.
+  Text system_dir;
 };
 
 // Unpacks every file that the package's manifest lists, in manifest order, through the current
@@ -56,10 +59,8 @@ struct ExtractOptions {
 // - A row whose folder cell begins with "$" (and is not flat) goes to the system folder: the cell
 //   must begin with its token ("$System$" when it contains "System", else "$Third$"), and what
 //   follows must stay inside the system folder, or the row fails before anything of it is made.
-//   The system folder is system_dir when given (with its trailing backslash), else the OS's
-//   (shell::GetSystemDir). An empty system_dir means there is none: a package with such rows then
-//   throws ENoSystemFolder before anything is written. A system file that already exists is left
-//   alone and its bytes are counted as done.
+//   The system folder is options.system_dir. A system file that already exists is left alone and
+//   its bytes are counted as done.
 // - on_progress (may be empty) is called after each written file with done/total rounded to the
 //   nearest integer, halves to even; a package whose files are all empty reports 100.
 //
@@ -73,16 +74,12 @@ struct ExtractOptions {
 // not less than the file size means an empty package: nothing is written and nothing is thrown.
 // Files written before a failure stay on disk; the package file is closed on every path.
 void ExtractPackage(const Text& package_path, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress,
-                    const std::optional<Text>& system_dir = std::nullopt,
-                    const ExtractOptions& options = {});
+                    const ProgressCallback& on_progress, const ExtractOptions& options = {});
 
 // The same for a package that is already open (a package read in place inside a setup program,
 // package/verify.h FileRange). The caller keeps the file open for the call.
 void ExtractPackage(platform::File& package, const Text& target_dir, const Text& password,
-                    const ProgressCallback& on_progress,
-                    const std::optional<Text>& system_dir = std::nullopt,
-                    const ExtractOptions& options = {});
+                    const ProgressCallback& on_progress, const ExtractOptions& options = {});
 
 // The bytes the package's files take once unpacked: the sum of their sizes. Throws as
 // ExtractPackage does for a manifest that cannot be read; 0 for an empty package.

@@ -112,8 +112,13 @@ Text ReadManifestText(platform::File& file, const ManifestLocation& location, co
                                   password);
 }
 
-std::unique_ptr<tvdata::TDataTable> ManifestTable(const Text& plain) {
+std::unique_ptr<tvdata::TDataTable> EmptyManifestTable() {
   auto table = std::make_unique<tvdata::TDataTable>(Text(), tvdata::TColumnSet{kColName});
+  return table;
+}
+
+std::unique_ptr<tvdata::TDataTable> ManifestTable(const Text& plain) {
+  auto table = EmptyManifestTable();
   table->Init(plain);
   return table;
 }

@@ -83,6 +83,10 @@ std::string ReadManifestBytes(platform::File& file, const ManifestLocation& loca
 // manifest text, empty when the envelope cannot be opened. Throws as ReadManifestBytes does.
 Text ReadManifestText(platform::File& file, const ManifestLocation& location, const Text& password);
 
+// A manifest table without rows, its header the ten empty cells of a new table; the file name
+// column is the escaped one.
+std::unique_ptr<tvdata::TDataTable> EmptyManifestTable();
+
 // A plain manifest text as a table of rows (an optional "#Name,Count#" property header first).
 std::unique_ptr<tvdata::TDataTable> ManifestTable(const Text& plain);
 
@@ -102,9 +106,6 @@ struct ManifestRow {
   bool flat = false;  // writes cell 4 = "-1" when set
 };
 
-// Escapes a cell of a converted column: "," -> U+001A, "|" -> U+001B.
-Text EscapeConvertedCell(TextView text);
-
 // Why a row cannot be written so that the reader gets it back unchanged; empty when it can.
 // (Cell 0 is not escaped, so it cannot hold "," or "|"; control characters in cell 1 would be
 // read back as spaces; U+0000 ends a table text.)
@@ -112,7 +113,8 @@ std::string CheckManifestRow(const ManifestRow& row);
 
 // The table text of a manifest. A property header "#Name,Count#" is always written: it keeps a
 // first cell that begins with "#" from being taken for a header, and it lets an empty package
-// have zero rows.
+// have zero rows. Throws EConvertError for a name or a row that the table text cannot hold (a row
+// that CheckManifestRow accepts always fits).
 Text FormatManifestText(const std::vector<ManifestRow>& rows, TextView name);
 
 // Appends manifest bytes, the length field and a tail to an open package.

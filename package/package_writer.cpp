@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "crypt/envelope.h"
+#include "package/data_table.h"
 #include "package/extract.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
@@ -23,15 +25,6 @@ using platform::AsciiToText;
 using platform::EFormatError;
 using platform::EReadError;
 using platform::EWriteError;
-
-Text EscapeConvertedCell(TextView text) {
-  Text out(text);
-  for (char16_t& c : out) {
-    if (c == u',') c = 0x1A;
-    else if (c == u'|') c = 0x1B;
-  }
-  return out;
-}
 
 std::string CheckManifestRow(const ManifestRow& row) {
   for (char16_t c : row.folder) {
@@ -47,24 +40,23 @@ std::string CheckManifestRow(const ManifestRow& row) {
 }
 
 Text FormatManifestText(const std::vector<ManifestRow>& rows, TextView name) {
-  Text text(1, u'#');
-  text.append(name);
-  text += u',';
-  text += AsciiToText(std::to_string(rows.size()));
-  text += u'#';
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const ManifestRow& row = rows[i];
-    if (i > 0) text += u'|';
-    text += row.folder;
-    text += u',';
-    text += EscapeConvertedCell(row.name);
-    text += u',';
-    text += AsciiToText(std::to_string(row.compressed));
-    text += u',';
-    text += AsciiToText(std::to_string(row.size));
-    if (row.flat) text += u",-1";
+  // Filled into the reader's kind of table, so that the file name cell is escaped as the reader
+  // expects and the text is written by the table itself.
+  const std::unique_ptr<tvdata::TDataTable> table = EmptyManifestTable();
+  const auto add_text = [](tvdata::TRow& row, TextView text) { row.AddItem(0).SetText(text); };
+  tvdata::TRow& header = table->PropertyRow();
+  header.Clear();
+  add_text(header, name);
+  header.AddItem(static_cast<std::int32_t>(rows.size()));
+  for (const ManifestRow& row : rows) {
+    tvdata::TRow& cells = table->AddItem(std::make_unique<tvdata::TRow>());
+    add_text(cells, row.folder);
+    add_text(cells, row.name);
+    cells.AddItem(row.compressed);
+    cells.AddItem(row.size);
+    if (row.flat) cells.AddItem(-1);
   }
-  return text;
+  return table->ToText(true);
 }
 
 void WriteManifestAndTail(platform::File& out, std::string_view manifest_bytes, TailShape shape) {

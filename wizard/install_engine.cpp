@@ -9,6 +9,7 @@
 #include "platform/fs_util.h"
 #include "shell/registry.h"
 #include "shell/shell_links.h"
+#include "shell/system_info.h"
 #include "wizard/install_log.h"
 #include "wizard/texts.h"
 
@@ -122,6 +123,7 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
   package::ExtractOptions options;
   options.between_pieces = callbacks.between_pieces;
   options.write_behind = true;
+  options.system_dir = shell::GetSystemDir();
   if (InstallLog* log = callbacks.log) {
     log->Line({u"Package written: ", package_path});
     options.on_file_written = [log](const Text& path, std::int64_t size) {
@@ -133,7 +135,7 @@ void UnpackPackage(const Text& setup_dir, const InstallCallbacks& callbacks) {
       [&callbacks](std::int32_t percent) {
         if (callbacks.progress) callbacks.progress(percent);
       },
-      std::nullopt, options);
+      options);
   platform::CurrentOs().Sleep(50);
   DeletePackageFile(package_path);
   if (callbacks.log) {

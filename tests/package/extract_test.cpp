@@ -541,10 +541,13 @@ TEST_P(ExtractTest, CallerGetsControlBetweenPiecesOfAMember) {
   const std::string m = Deflate(content, 1);
   WritePackage({m, Row(u"", u"p.bin", m, content.size())});
   std::vector<std::string> log;
-  package::ExtractOptions options{decoder_, [&] { log.push_back("piece"); }, write_behind_, {}};
+  package::ExtractOptions options;
+  options.decoder = decoder_;
+  options.between_pieces = [&] { log.push_back("piece"); };
+  options.write_behind = write_behind_;
   package::ExtractPackage(kPackage, kTarget, Text(),
                           [&](std::int32_t percent) { log.push_back(std::to_string(percent)); },
-                          std::nullopt, options);
+                          options);
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log.back(), "100");
   EXPECT_EQ(std::count(log.begin(), log.end(), "piece"), static_cast<long>(log.size() - 1));
@@ -586,9 +589,11 @@ TEST_F(PackageTest, FullDiskDuringAWrittenBehindMemberEndsAsWithoutTheWriter) {
                   Row(u"", u"a.bin", a, first.size()) + u"|" + Row(u"", u"b.bin", b, second.size()) +
                       u"|" + Row(u"", u"c.txt", third_member, third.size())});
     Outcome outcome;
+    package::ExtractOptions options;
+    options.decoder = MemberDecoder::kWholeMember;
+    options.write_behind = behind;
     try {
-      package::ExtractPackage(kPackage, u"D:\\target\\", Text(), {}, std::nullopt,
-                              package::ExtractOptions{MemberDecoder::kWholeMember, {}, behind, {}});
+      package::ExtractPackage(kPackage, u"D:\\target\\", Text(), {}, options);
     } catch (const platform::Exception& e) {
       outcome.error = typeid(e).name();
     }

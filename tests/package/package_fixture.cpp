@@ -68,7 +68,6 @@ PackageTest::PackageTest() {
   fs::remove_all(root_);
   fs::create_directories(root_ / "Windows" / "system32");
   os_.MapDrive(u'C', root_);
-  os_.SetSystemDirectory(u"C:\\Windows\\system32");
   os_.SetCurrentDirectory(u"C:\\cwd");
   fs::create_directories(root_ / "cwd");
   fs::create_directories(root_ / "setup");
@@ -112,9 +111,12 @@ std::vector<std::pair<std::string, std::string>> PackageTest::TreeOf(const Text&
 }
 
 void PackageTest::Extract(const Text& password) {
+  package::ExtractOptions options;
+  options.decoder = decoder_;
+  options.write_behind = write_behind_;
+  options.system_dir = kSystemDir;
   package::ExtractPackage(kPackage, kTarget, password,
-                          [this](std::int32_t percent) { progress_.push_back(percent); },
-                          std::nullopt, package::ExtractOptions{decoder_, {}, write_behind_, {}});
+                          [this](std::int32_t percent) { progress_.push_back(percent); }, options);
 }
 
 }  // namespace pkgtest

@@ -138,6 +138,15 @@ TEST(ManifestTextTest, RowsTheReaderCannotGetBackAreRefused) {
     EXPECT_EQ(package::CheckManifestRow(c.row).empty(), c.ok)
         << platform::TextToUtf8(c.row.folder + c.row.name);
   }
+  // Whatever reaches the writer unchecked, it never writes a text that reads back as other cells
+  // or rows: a separator in the folder cell, a "#" or "," in the header's name.
+  const std::vector<package::ManifestRow> plain = {{u"", u"x", 0, 0, false}};
+  const std::vector<package::ManifestRow> comma = {{u"a,b\\", u"x", 0, 0, false}};
+  const std::vector<package::ManifestRow> bar = {{u"a|b\\", u"x", 0, 0, false}};
+  EXPECT_THROW(package::FormatManifestText(comma, u"Demo"), platform::EConvertError);
+  EXPECT_THROW(package::FormatManifestText(bar, u"Demo"), platform::EConvertError);
+  EXPECT_THROW(package::FormatManifestText(plain, u"De#mo"), platform::EConvertError);
+  EXPECT_THROW(package::FormatManifestText(plain, u"De,mo"), platform::EConvertError);
 }
 
 }  // namespace

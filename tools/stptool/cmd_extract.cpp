@@ -79,10 +79,9 @@ int Run(const std::vector<std::string>& args) {
   Text target = platform::HostPathToOsPath(positional[1]);
   if (target.empty() || target.back() != u'\\') target += u'\\';
   // An empty folder tells the extraction there is none.
-  Text system_dir;
   if (!system_dir_arg.empty()) {
-    system_dir = platform::HostPathToOsPath(system_dir_arg);
-    if (system_dir.back() != u'\\') system_dir += u'\\';
+    options.system_dir = platform::HostPathToOsPath(system_dir_arg);
+    if (options.system_dir.back() != u'\\') options.system_dir += u'\\';
   }
 
   package::ProgressCallback progress;
@@ -96,7 +95,7 @@ int Run(const std::vector<std::string>& args) {
     };
   }
   try {
-    package::ExtractPackage(source.package(), target, password, progress, system_dir, options);
+    package::ExtractPackage(source.package(), target, password, progress, options);
   } catch (const package::ENoSystemFolder& e) {
     throw std::runtime_error(std::string(e.what()) +
                              ": give --system-dir DIR for the rows of the system folder");
