@@ -10,7 +10,7 @@
 namespace builder {
 
 // True when text converts to the code page and back unchanged; nullopt when this system does not
-// know the code page.
+// know the code page. Converts through platform::CurrentOs().
 std::optional<bool> CodePageHolds(std::uint32_t code_page, platform::TextView text);
 
 }  // namespace builder

@@ -1,10 +1,10 @@
 #include "builder/product_description.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "builder/code_page.h"
+#include "builder/host_paths.h"
 #include "crypt/catalogue.h"
 #include "platform/ascii.h"
 #include "platform/text.h"
@@ -12,8 +12,6 @@
 namespace builder {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -106,11 +104,7 @@ std::string KeyList(const std::string& section) {
 }
 
 std::string JoinHostPath(const std::string& description, const std::string& value) {
-  const std::u8string base(reinterpret_cast<const char8_t*>(description.data()), description.size());
-  const std::u8string rel(reinterpret_cast<const char8_t*>(value.data()), value.size());
-  const fs::path joined = fs::path(base).parent_path() / fs::path(rel);
-  const std::u8string s = joined.u8string();
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+  return Utf8Of(HostPath(description).parent_path() / HostPath(value));
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -118,21 +112,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-int CipherByName(const std::string& text) {
-  if (EqualsIgnoringCase(text, "AES")) return tvcrypt::kRijndael;
-  for (const auto& c : tvcrypt::kCiphers) {
-    if (text == std::to_string(c.number) || EqualsIgnoringCase(text, c.name)) return c.number;
-  }
-  return -1;
-}
-
-int DigestByName(const std::string& text) {
-  for (const auto& d : tvcrypt::kDigests) {
-    if (text == std::to_string(d.number) || EqualsIgnoringCase(text, d.name)) return d.number;
-  }
-  return -1;
-}
 
 std::vector<std::pair<std::string, std::string>> InputPaths(const ProductDescription& d) {
   std::vector<std::pair<std::string, std::string>> paths = {
@@ -187,49 +166,6 @@ std::string CheckPublisherFolder(TextView folder, std::uint32_t code_page) {
     return "it cannot be written in code page " + std::to_string(code_page) + " (CodePage in [package])";
   }
   return {};
-}
-
-std::optional<Text> LicenseText(std::string_view bytes, std::string* why) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-  if (bytes.find('\0') != std::string_view::npos) {
-    *why = "holds a NUL character";
-    return std::nullopt;
-  }
-  const Text text = platform::Utf8ToText(bytes);
-  if (platform::TextToUtf8(text) != bytes) {
-    *why = "is not UTF-8 text";
-    return std::nullopt;
-  }
-  std::size_t characters = 0;  // as written: a pair of surrogates is one character
-  for (char16_t c : text) characters += (c & 0xFC00) != 0xDC00;
-  if (characters == 0) {
-    *why = "is empty";
-    return std::nullopt;
-  }
-  if (characters > params::kMaxLicenseCharacters) {
-    *why = "has " + std::to_string(characters) + " characters, more than " +
-           std::to_string(params::kMaxLicenseCharacters);
-    return std::nullopt;
-  }
-  Text out;
-  out.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r') {
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      out += u"\r\n";
-    } else if (text[i] == u'\n') {
-      out += u"\r\n";
-    } else {
-      out += text[i];
-    }
-  }
-  // A string of the string table holds at most 65,535 UTF-16 units.
-  if (out.size() > 65535) {
-    *why = "is too long once its line ends become CRLF (" + std::to_string(out.size()) +
-           " UTF-16 units, at most 65,535)";
-    return std::nullopt;
-  }
-  return out;
 }
 
 std::string CheckFileName(TextView name) {
@@ -419,11 +355,11 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
         break;
       }
       case Kind::kCipher:
-        d.cipher = CipherByName(v);
+        d.cipher = tvcrypt::CipherNumber(v);
         if (d.cipher < 0) problem(line, "unknown cipher " + v + "; expected Blowfish, Cast128, Cast256, DES, 3DES, Rijndael (AES), RC4, Twofish, IDEA or their numbers 0-8");
         break;
       case Kind::kDigest:
-        d.digest = DigestByName(v);
+        d.digest = tvcrypt::DigestNumber(v);
         if (d.digest < 0) problem(line, "unknown digest " + v + "; expected Haval, MD5, SHA1, SHA256, SHA512 or their numbers 0-4");
         break;
       case Kind::kCodePage: {

@@ -39,7 +39,7 @@ struct ProductDescription {
   params::ProductParams product;
   std::map<std::uint32_t, int> given;  // id -> line of the description, for the keys it gives
   // The files of the file parameters (the licences), paths as below; their text is read and
-  // checked by the builder (ReadLicenseFile) into product.
+  // checked by the builder (LicenseText) into product.
   std::map<std::uint32_t, std::string> files;
   // [images] and [package]: paths on this host, the description's folder joined with the value
   // (so messages name them the way the user wrote them)
@@ -57,6 +57,7 @@ struct ProductDescription {
 // Parses the text of the description file named path (as the user named it). Every problem of
 // the text itself (syntax, unknown or missing sections and keys, values of the wrong form) is
 // appended to problems as one sentence that begins with "path:line:" or "path:".
+// platform::CurrentOs() must be set: it tells which names the code page can write.
 ProductDescription ParseProductDescription(std::string_view text, const std::string& path,
                                            std::vector<std::string>* problems);
 
@@ -69,18 +70,9 @@ std::string CheckPublisherName(TextView name);
 std::string CheckPublisherUrl(TextView url);
 std::string CheckPublisherFolder(TextView folder, std::uint32_t code_page);
 
-// A licence file's bytes as the text the wizard shows: UTF-8 (a BOM is dropped), line ends made
-// CRLF, every other character kept. nullopt, with why set, when the file cannot be one.
-std::optional<Text> LicenseText(std::string_view bytes, std::string* why);
-
 // Why a display name cannot name a shortcut file and an uninstall registry key; empty when it can.
 std::string CheckDisplayName(TextView name);
 // Why a text cannot be a file name (a last path component) on Windows; empty when it can.
 std::string CheckFileName(TextView name);
-
-// The catalogue number of a cipher or digest given by name (any letter case) or number; -1 when
-// it is neither.
-int CipherByName(const std::string& text);
-int DigestByName(const std::string& text);
 
 }  // namespace builder

@@ -103,6 +103,35 @@ using Languages = std::map<std::uint16_t, Leaf>;
 using Names = std::map<ResourceId, Languages>;
 using Types = std::map<ResourceId, Names>;
 
+// The resource tree of the copy, with the bytes of the image's own resources it points into.
+struct ResourceTree {
+  std::vector<std::vector<std::uint8_t>> kept_bytes;
+  Types types;
+};
+
+// Where the copy's sections go: the stub's sections that stay and the new resource section.
+struct SectionPlan {
+  std::vector<Section> kept;             // the first entries of the stub's section table
+  std::uint32_t dropped_initialised = 0;  // raw size of a dropped initialised-data section
+  Section rsrc;                          // its size is set once the section is written
+};
+
+// The resource section's directory (tables, names, data entries) followed by the data of every
+// resource held in memory; the streamed resource's data entry is filled in once it is written.
+struct Directory {
+  std::vector<std::uint8_t> blob;
+  Leaf* streamed_leaf = nullptr;
+};
+
+// What the resource section holds once written.
+struct WrittenSection {
+  std::int64_t size = 0;  // from its start to the end of its last byte
+  std::int64_t end = 0;   // file offset after its padding: the end of the file
+  std::int64_t image_end = 0;
+  std::int64_t streamed_offset = 0;
+  std::uint32_t streamed_size = 0;
+};
+
 void CopyRange(platform::File& from, std::int64_t offset, std::int64_t size, SummingWriter& to) {
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kCopyChunk)));
   while (size > 0) {
@@ -114,54 +143,51 @@ void CopyRange(platform::File& from, std::int64_t offset, std::int64_t size, Sum
   }
 }
 
-}  // namespace
+// The image's own resources, then the new ones over them.
+void CollectResources(platform::File& stub, const PeImage& image, const std::vector<ResourceInput>& resources,
+                      const StreamedResource* streamed, ResourceTree* tree) {
+  tree->kept_bytes.reserve(image.resources().size());
+  for (const ResourceEntry& e : image.resources()) {
+    tree->kept_bytes.push_back(ReadResourceBytes(stub, e));
+    tree->types[e.type][e.name][e.language] = Leaf{&tree->kept_bytes.back(), e.code_page};
+  }
+  for (const ResourceInput& r : resources) tree->types[r.type][r.name][r.language] = Leaf{&r.bytes, 0};
+  if (streamed) tree->types[streamed->type][streamed->name][streamed->language] = Leaf{};
+}
 
-WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
-                                     const std::vector<ResourceInput>& resources,
-                                     const StreamedResource* streamed, platform::File& out) {
+// Drops the old resource section when it is the last one, and places the new section after the
+// sections that stay.
+SectionPlan PlanSections(const PeImage& image) {
   const PeHeaders& h = image.headers();
   const std::vector<Section>& sections = image.sections();
-
-  // --- the resource tree: the image's own resources, then the new ones over them
-  std::vector<std::vector<std::uint8_t>> kept_bytes;
-  kept_bytes.reserve(image.resources().size());
-  Types tree;
-  for (const ResourceEntry& e : image.resources()) {
-    kept_bytes.push_back(ReadResourceBytes(stub, e));
-    tree[e.type][e.name][e.language] = Leaf{&kept_bytes.back(), e.code_page};
-  }
-  for (const ResourceInput& r : resources) tree[r.type][r.name][r.language] = Leaf{&r.bytes, 0};
-  if (streamed) tree[streamed->type][streamed->name][streamed->language] = Leaf{};
-
-  // --- where the sections go
-  std::vector<Section> kept = sections;
+  SectionPlan plan;
+  plan.kept = sections;
   const int old = image.resource_section();
-  std::uint32_t dropped_initialised = 0;
   if (old >= 0 && old == static_cast<int>(sections.size()) - 1) {
     const Section& s = sections[old];
     const bool last = std::all_of(sections.begin(), sections.end(), [&](const Section& o) {
       return o.virtual_address <= s.virtual_address && o.raw_offset <= s.raw_offset;
     });
     if (last) {
-      if (s.characteristics & kScnInitializedData) dropped_initialised = s.raw_size;
-      kept.pop_back();
+      if (s.characteristics & kScnInitializedData) plan.dropped_initialised = s.raw_size;
+      plan.kept.pop_back();
     }
   }
   std::int64_t va_end = AlignUp(h.size_of_headers, h.section_alignment);
   std::int64_t raw_end = h.size_of_headers;
   std::int64_t first_raw = std::numeric_limits<std::int64_t>::max();
-  for (const Section& s : kept) {
+  for (const Section& s : plan.kept) {
     va_end = std::max<std::int64_t>(va_end, std::int64_t{s.virtual_address} + std::max(s.virtual_size, s.raw_size));
     if (s.raw_size > 0) {
       raw_end = std::max<std::int64_t>(raw_end, std::int64_t{s.raw_offset} + s.raw_size);
       first_raw = std::min<std::int64_t>(first_raw, s.raw_offset);
     }
   }
-  const std::int64_t table_end = h.section_table_offset + 40 * std::int64_t(kept.size() + 1);
+  const std::int64_t table_end = h.section_table_offset + 40 * std::int64_t(plan.kept.size() + 1);
   if (table_end > h.size_of_headers || table_end > first_raw) {
     throw EFormatError(u"The stub has no room for another section header");
   }
-  Section rsrc;
+  Section& rsrc = plan.rsrc;
   rsrc.name = ".rsrc";
   rsrc.virtual_address = static_cast<std::uint32_t>(AlignUp(va_end, h.section_alignment));
   // The section starts on a page of the file as well, even in an image whose file alignment is
@@ -171,9 +197,22 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
       h.section_alignment >= kPage ? std::max<std::int64_t>(h.file_alignment, kPage) : h.file_alignment;
   rsrc.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, rsrc_file_alignment));
   rsrc.characteristics = kSectionRsrcCharacteristics;
+  return plan;
+}
 
-  // --- the directory: tables, names, data entries, then the data
-  std::vector<std::uint8_t> blob;
+void FillDataEntry(std::vector<std::uint8_t>& blob, const Leaf& leaf, std::uint32_t section_rva, std::uint32_t size) {
+  std::uint8_t* e = blob.data() + leaf.entry_offset;
+  platform::WriteLe32(e, section_rva + leaf.data_offset);
+  platform::WriteLe32(e + 4, size);
+  platform::WriteLe32(e + 8, leaf.code_page);
+  platform::WriteLe32(e + 12, 0);
+}
+
+// Lays out the directory of tree for a section at section_rva: tables, names, data entries, then
+// the data; records each leaf's entry and data offsets in the tree.
+Directory BuildDirectory(Types& tree, std::uint32_t section_rva) {
+  Directory dir;
+  std::vector<std::uint8_t>& blob = dir.blob;
   std::uint32_t tables = 16 + 8 * static_cast<std::uint32_t>(tree.size());
   for (const auto& [type, names] : tree) {
     tables += 16 + 8 * static_cast<std::uint32_t>(names.size());
@@ -238,11 +277,10 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
       s += 8;
     }
   }
-  Leaf* streamed_leaf = nullptr;
   for (auto& [at, languages] : name_tables) {
     for (auto& [language, leaf] : *languages) {
       if (!leaf.bytes) {
-        streamed_leaf = &leaf;
+        dir.streamed_leaf = &leaf;
         continue;
       }
       blob.resize(AlignUp(static_cast<std::int64_t>(blob.size()), 8));
@@ -250,28 +288,20 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
       blob.insert(blob.end(), leaf.bytes->begin(), leaf.bytes->end());
     }
   }
-  auto fill_entry = [&](const Leaf& leaf, std::uint32_t size) {
-    std::uint8_t* e = blob.data() + leaf.entry_offset;
-    platform::WriteLe32(e, rsrc.virtual_address + leaf.data_offset);
-    platform::WriteLe32(e + 4, size);
-    platform::WriteLe32(e + 8, leaf.code_page);
-    platform::WriteLe32(e + 12, 0);
-  };
   for (auto& [at, languages] : name_tables) {
     for (auto& [language, leaf] : *languages) {
-      if (leaf.bytes) fill_entry(leaf, static_cast<std::uint32_t>(leaf.bytes->size()));
+      if (leaf.bytes) FillDataEntry(blob, leaf, section_rva, static_cast<std::uint32_t>(leaf.bytes->size()));
     }
   }
+  return dir;
+}
 
-  // --- writing: headers last, so the blob and the streamed bytes go first
-  std::vector<std::uint8_t> header(h.size_of_headers);
-  ReadAt(stub, 0, header.data(), h.size_of_headers);
-  SummingWriter w(out);
-  {
-    static const std::uint8_t zeros[kPage] = {};
-    for (std::int64_t left = h.size_of_headers; left > 0; left -= kPage) {
-      w.Write(zeros, static_cast<std::uint32_t>(std::min<std::int64_t>(left, kPage)), false);
-    }
+// Room for the headers (written last, once they are final), then the kept sections at their own
+// offsets.
+void WriteKeptSections(platform::File& stub, const PeHeaders& h, const std::vector<Section>& kept, SummingWriter& w) {
+  static const std::uint8_t zeros[kPage] = {};
+  for (std::int64_t left = h.size_of_headers; left > 0; left -= kPage) {
+    w.Write(zeros, static_cast<std::uint32_t>(std::min<std::int64_t>(left, kPage)), false);
   }
   std::vector<Section> by_offset = kept;
   std::sort(by_offset.begin(), by_offset.end(),
@@ -281,53 +311,67 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
     w.Zeros(s.raw_offset - w.pos());
     CopyRange(stub, s.raw_offset, s.raw_size, w);
   }
+}
+
+// The new section: the streamed bytes first (after a hole for the directory, on a page of the
+// file), then the directory and the resources in memory.
+WrittenSection WriteResourceSection(const PeHeaders& h, const Section& rsrc, Directory& dir,
+                                    const StreamedResource* streamed, SummingWriter& w) {
+  WrittenSection written;
   w.Zeros(rsrc.raw_offset - w.pos());
-  std::int64_t section_size = static_cast<std::int64_t>(blob.size());
-  WrittenImage result;
+  written.size = static_cast<std::int64_t>(dir.blob.size());
   if (streamed) {
     // The streamed bytes start on a page of the file, after a hole where the blob goes.
-    const std::int64_t start = AlignUp(rsrc.raw_offset + section_size, kPage);
-    streamed_leaf->data_offset = static_cast<std::uint32_t>(start - rsrc.raw_offset);
-    w.SeekTo(rsrc.raw_offset + section_size);
+    const std::int64_t start = AlignUp(rsrc.raw_offset + written.size, kPage);
+    dir.streamed_leaf->data_offset = static_cast<std::uint32_t>(start - rsrc.raw_offset);
+    w.SeekTo(rsrc.raw_offset + written.size);
     w.Zeros(start - w.pos());
     StreamSink sink(w);
     streamed->write(sink);
     if (sink.written() > std::numeric_limits<std::int32_t>::max()) {
       throw EFormatError(u"The package is too large for a Windows program (over 2 GiB)");
     }
-    fill_entry(*streamed_leaf, static_cast<std::uint32_t>(sink.written()));
-    result.streamed_offset = start;
-    result.streamed_size = static_cast<std::uint32_t>(sink.written());
-    section_size = start - rsrc.raw_offset + sink.written();
+    FillDataEntry(dir.blob, *dir.streamed_leaf, rsrc.virtual_address, static_cast<std::uint32_t>(sink.written()));
+    written.streamed_offset = start;
+    written.streamed_size = static_cast<std::uint32_t>(sink.written());
+    written.size = start - rsrc.raw_offset + sink.written();
   }
-  const std::int64_t section_end = AlignUp(rsrc.raw_offset + section_size, h.file_alignment);
-  w.Zeros(section_end - w.pos());
-  const std::int64_t image_end = AlignUp(std::int64_t{rsrc.virtual_address} + section_size, h.section_alignment);
-  if (image_end > std::numeric_limits<std::int32_t>::max()) {
+  written.end = AlignUp(rsrc.raw_offset + written.size, h.file_alignment);
+  w.Zeros(written.end - w.pos());
+  written.image_end = AlignUp(std::int64_t{rsrc.virtual_address} + written.size, h.section_alignment);
+  if (written.image_end > std::numeric_limits<std::int32_t>::max()) {
     throw EFormatError(u"The resources are too large for a Windows program (over 2 GiB)");
   }
   w.SeekTo(rsrc.raw_offset);
-  w.Write(blob.data(), static_cast<std::uint32_t>(blob.size()));
+  w.Write(dir.blob.data(), static_cast<std::uint32_t>(dir.blob.size()));
+  return written;
+}
 
-  rsrc.virtual_size = static_cast<std::uint32_t>(section_size);
-  rsrc.raw_size = static_cast<std::uint32_t>(section_end - rsrc.raw_offset);
+// The stub's headers with the new section's entry, the section count, the image size, the
+// initialised data size and the resource and certificate directories set; the checksum zero.
+std::vector<std::uint8_t> FixedHeaders(platform::File& stub, const PeImage& image, const SectionPlan& plan,
+                                       const WrittenSection& written) {
+  const PeHeaders& h = image.headers();
+  std::vector<std::uint8_t> header(h.size_of_headers);
+  ReadAt(stub, 0, header.data(), h.size_of_headers);
   // The kept sections are the first ones of the table, whose entries stay as they were; the new
   // one follows them, and a dropped entry is cleared.
-  const std::size_t new_index = kept.size();
+  const std::size_t old_count = image.sections().size();
+  const std::size_t new_index = plan.kept.size();
+  const Section& rsrc = plan.rsrc;
   std::uint8_t* s = header.data() + h.section_table_offset + 40 * new_index;
-  std::fill(s, s + 40 * (sections.size() > new_index ? sections.size() - new_index : 1), 0);
+  std::fill(s, s + 40 * (old_count > new_index ? old_count - new_index : 1), 0);
   std::copy(rsrc.name.begin(), rsrc.name.end(), s);
   platform::WriteLe32(s + 8, rsrc.virtual_size);
   platform::WriteLe32(s + 12, rsrc.virtual_address);
   platform::WriteLe32(s + 16, rsrc.raw_size);
   platform::WriteLe32(s + 20, rsrc.raw_offset);
   platform::WriteLe32(s + 36, rsrc.characteristics);
-  kept.push_back(rsrc);
-  platform::WriteLe16(header.data() + h.pe_offset + 6, static_cast<std::uint32_t>(kept.size()));
+  platform::WriteLe16(header.data() + h.pe_offset + 6, static_cast<std::uint32_t>(new_index + 1));
   std::uint8_t* opt = header.data() + h.optional_offset;
-  platform::WriteLe32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(image_end));
+  platform::WriteLe32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(written.image_end));
   platform::WriteLe32(opt + kOptSizeOfInitializedData,
-        platform::ReadLe32(opt + kOptSizeOfInitializedData) - dropped_initialised + rsrc.raw_size);
+        platform::ReadLe32(opt + kOptSizeOfInitializedData) - plan.dropped_initialised + rsrc.raw_size);
   platform::WriteLe32(opt + kOptCheckSum, 0);
   auto put_directory = [&](int index, std::uint32_t rva, std::uint32_t size) {
     if (static_cast<std::uint32_t>(index) >= h.directory_count) return;
@@ -336,14 +380,43 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   };
   put_directory(kDirResource, rsrc.virtual_address, rsrc.virtual_size);
   put_directory(kDirSecurity, 0, 0);
+  return header;
+}
+
+// The headers over their room at the start of the file, then the checksum of the whole file.
+void WriteHeadersAndChecksum(const PeHeaders& h, const std::vector<std::uint8_t>& header, std::int64_t file_size,
+                             SummingWriter& w) {
   w.SeekTo(0);
   w.Write(header.data(), static_cast<std::uint32_t>(header.size()));
-  const std::uint32_t checksum = PeChecksum(w.sum(), section_end);
   std::uint8_t field[4];
-  platform::WriteLe32(field, checksum);
+  platform::WriteLe32(field, PeChecksum(w.sum(), file_size));
   w.SeekTo(h.optional_offset + kOptCheckSum);
   w.Write(field, 4, false);
-  result.file_size = section_end;
+}
+
+}  // namespace
+
+// The headers are written last, once the sizes of the resource section are known; the blob of
+// the directory goes after the streamed bytes for the same reason.
+WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
+                                     const std::vector<ResourceInput>& resources,
+                                     const StreamedResource* streamed, platform::File& out) {
+  ResourceTree tree;
+  CollectResources(stub, image, resources, streamed, &tree);
+  SectionPlan plan = PlanSections(image);
+  Directory dir = BuildDirectory(tree.types, plan.rsrc.virtual_address);
+
+  SummingWriter w(out);
+  WriteKeptSections(stub, image.headers(), plan.kept, w);
+  const WrittenSection written = WriteResourceSection(image.headers(), plan.rsrc, dir, streamed, w);
+  plan.rsrc.virtual_size = static_cast<std::uint32_t>(written.size);
+  plan.rsrc.raw_size = static_cast<std::uint32_t>(written.end - plan.rsrc.raw_offset);
+  WriteHeadersAndChecksum(image.headers(), FixedHeaders(stub, image, plan, written), written.end, w);
+
+  WrittenImage result;
+  result.streamed_offset = written.streamed_offset;
+  result.streamed_size = written.streamed_size;
+  result.file_size = written.end;
   return result;
 }
 

@@ -77,6 +77,11 @@ constexpr bool NumberedInOrder(const CatalogueEntry<Base> (&table)[N]) {
 static_assert(NumberedInOrder(kCiphers) && NumberedInOrder(kDigests),
               "a catalogue number is its place in the table");
 
+// The catalogue number of a cipher or digest given by its number ("5") or by its name in any
+// letter case ("rijndael"; "AES" too, for Rijndael); -1 when it is neither.
+int CipherNumber(std::string_view text);
+int DigestNumber(std::string_view text);
+
 // A new, not initialized object; null for a number outside the catalogue.
 std::unique_ptr<TCrypt_cipher> CreateCipherById(int number);
 std::unique_ptr<TCrypt_hash> CreateHashById(int number);

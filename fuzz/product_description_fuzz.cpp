@@ -4,13 +4,18 @@
 // checks.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "builder/product_description.h"
+#include "platform/host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The code-page checks convert through the process's Os, as in stptool.
+  static const std::unique_ptr<platform::Os> os = platform::CreateHostOs(1252);
+  static const platform::ScopedOs scope(*os);
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::string path = "in/product.ini";
   std::vector<std::string> problems;

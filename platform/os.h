@@ -64,6 +64,7 @@ inline constexpr std::uint32_t kErrorBadPathname = 161;
 inline constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorDirectory = 267;
+inline constexpr std::uint32_t kErrorNoUnicodeTranslation = 1113;
 
 // Length limits of the Win32 file API for paths without the "\\?\" prefix, which bind every
 // program that declares no long-path awareness (ours declare none): a full path (FullPathLength)
@@ -200,6 +201,14 @@ class Os {
   virtual std::string WideToAnsi(TextView text) = 0;
   // MultiByteToWideChar(CP_ACP, 0, ...).
   virtual Text AnsiToWide(std::string_view bytes) = 0;
+  // Any code page the system knows, whatever the ANSI one: IsValidCodePage;
+  // WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, ...), where a character the code page
+  // lacks becomes the default character and sets *used_default (empty on failure); and
+  // MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, ...), nullopt when the bytes hold a
+  // sequence the code page does not define. Not for UTF-8 (65001), which takes no such flags.
+  virtual bool IsValidCodePage(std::uint32_t code_page) = 0;
+  virtual std::string WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) = 0;
+  virtual std::optional<Text> CodePageToWide(std::uint32_t code_page, std::string_view bytes) = 0;
 
   // Files and folders (kernel32).
   virtual bool FileExists(const Text& path) = 0;       // a file, not a folder

@@ -63,7 +63,6 @@ class SimWindows::CodePage {
   Text ToWide(std::string_view bytes);
 
  private:
-  static char16_t Unit(const std::string& le, size_t at);
   void BuildSingleByteTable(const char* name);
 
   bool single_byte_ = false;

@@ -36,6 +36,9 @@
 //   example U+0100 to "A") is not simulated. An unpaired surrogate becomes "?".
 // - ANSI to wide: ASCII bytes map to themselves; a byte sequence the code page does not define
 //   becomes U+003F "?" (Windows uses a code-page-specific default there).
+// - Any other code page (IsValidCodePage, WideToCodePage, CodePageToWide) converts through iconv
+//   alone, 1252 included: the five bytes CP1252 leaves undefined are unknown there, and a code
+//   page iconv does not know is not valid.
 //
 // The rest (registry, windows, message boxes, shell links, resources, ...) is described with its
 // setters below. Nothing here throws on bad input; every failure is a status and a last error.
@@ -247,6 +250,9 @@ class SimWindows : public Os {
   std::uint32_t GetACP() override { return code_page_; }
   std::string WideToAnsi(TextView text) override;
   Text AnsiToWide(std::string_view bytes) override;
+  bool IsValidCodePage(std::uint32_t code_page) override;
+  std::string WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) override;
+  std::optional<Text> CodePageToWide(std::uint32_t code_page, std::string_view bytes) override;
 
   bool FileExists(const Text& path) override;
   bool DirectoryExists(const Text& path) override;

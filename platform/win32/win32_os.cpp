@@ -263,7 +263,10 @@ int Win32Os::MessageBox(Handle owner, const Text& text, const Text& caption,
 
 std::uint32_t Win32Os::GetACP() { return ::GetACP(); }
 
-std::string Win32Os::WideToAnsi(TextView text) {
+namespace {
+
+// WideCharToMultiByte over a whole text; empty on failure. used_default may be null.
+std::string ToMultiByte(UINT code_page, DWORD flags, TextView text, BOOL* used_default) {
   if (text.empty()) return {};
   if (text.size() > INT_MAX) {
     ::SetLastError(ERROR_INVALID_PARAMETER);
@@ -271,28 +274,48 @@ std::string Win32Os::WideToAnsi(TextView text) {
   }
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
-  const int needed = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  const int needed = ::WideCharToMultiByte(code_page, flags, wide, length, nullptr, 0, nullptr, used_default);
   if (needed <= 0) return {};
   std::string result(static_cast<std::size_t>(needed), '\0');
   const int written =
-      ::WideCharToMultiByte(CP_ACP, 0, wide, length, result.data(), needed, nullptr, nullptr);
+      ::WideCharToMultiByte(code_page, flags, wide, length, result.data(), needed, nullptr, used_default);
   result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return result;
 }
 
-Text Win32Os::AnsiToWide(std::string_view bytes) {
-  if (bytes.empty()) return {};
+// MultiByteToWideChar over all the bytes; nullopt on failure.
+std::optional<Text> ToWide(UINT code_page, DWORD flags, std::string_view bytes) {
+  if (bytes.empty()) return Text();
   if (bytes.size() > INT_MAX) {
     ::SetLastError(ERROR_INVALID_PARAMETER);
-    return {};
+    return std::nullopt;
   }
   const int length = static_cast<int>(bytes.size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  if (needed <= 0) return {};
+  const int needed = ::MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
+  if (needed <= 0) return std::nullopt;
   std::vector<wchar_t> buffer(static_cast<std::size_t>(needed));
-  const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, buffer.data(), needed);
-  if (written <= 0) return {};
+  const int written = ::MultiByteToWideChar(code_page, flags, bytes.data(), length, buffer.data(), needed);
+  if (written <= 0) return std::nullopt;
   return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(written));
+}
+
+}  // namespace
+
+std::string Win32Os::WideToAnsi(TextView text) { return ToMultiByte(CP_ACP, 0, text, nullptr); }
+
+Text Win32Os::AnsiToWide(std::string_view bytes) { return ToWide(CP_ACP, 0, bytes).value_or(Text()); }
+
+bool Win32Os::IsValidCodePage(std::uint32_t code_page) { return ::IsValidCodePage(code_page) != FALSE; }
+
+std::string Win32Os::WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) {
+  BOOL defaulted = FALSE;
+  std::string bytes = ToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text, &defaulted);
+  *used_default = defaulted != FALSE;
+  return bytes;
+}
+
+std::optional<Text> Win32Os::CodePageToWide(std::uint32_t code_page, std::string_view bytes) {
+  return ToWide(code_page, MB_ERR_INVALID_CHARS, bytes);
 }
 
 // --- Files and folders ---------------------------------------------------------------------------

@@ -32,6 +32,9 @@ class Win32Os : public Os {
   std::uint32_t GetACP() override;
   std::string WideToAnsi(TextView text) override;
   Text AnsiToWide(std::string_view bytes) override;
+  bool IsValidCodePage(std::uint32_t code_page) override;
+  std::string WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) override;
+  std::optional<Text> CodePageToWide(std::uint32_t code_page, std::string_view bytes) override;
 
   bool FileExists(const Text& path) override;
   bool DirectoryExists(const Text& path) override;

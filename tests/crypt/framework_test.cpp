@@ -78,6 +78,26 @@ TEST_F(FrameworkTest, DigestCatalogueAnswersItsClassValues) {
   for (int bad : {-1, 5, 255}) EXPECT_EQ(CreateHashById(bad), nullptr) << bad;
 }
 
+
+// The spellings a publisher may write in a product description or on stptool's command line.
+TEST_F(FrameworkTest, AlgorithmsAreFoundByNumberOrNameInAnyLetterCase) {
+  struct Row {
+    const char* text;
+    int cipher, digest;
+  } rows[] = {
+      {"5", kRijndael, -1},  {"rijndael", kRijndael, -1}, {"AES", kRijndael, -1},
+      {"aes", kRijndael, -1}, {"3des", kTripleDes, -1},   {"0", kBlowfish, kHaval},
+      {"4", kTripleDes, kSha512}, {"8", kIdea, -1},        {"sha256", -1, kSha256},
+      {"Md5", -1, kMd5},      {"", -1, -1},               {"05", -1, -1},
+      {"9", -1, -1},          {"-1", -1, -1},             {"AES256", -1, -1},
+      {" 5", -1, -1},         {"SHA-256", -1, -1},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.text);
+    EXPECT_EQ(CipherNumber(r.text), r.cipher);
+    EXPECT_EQ(DigestNumber(r.text), r.digest);
+  }
+}
 // --- Key set-up ---------------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, InitChecksTheKeySize) {

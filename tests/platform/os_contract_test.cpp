@@ -135,6 +135,36 @@ TEST_P(OsContract, FailedLookupsSetWindowsErrorCodes) {
   EXPECT_EQ(os_.GetLastError(), kErrorFileNotFound);
 }
 
+// The strict conversions the builder uses to tell whether a code page writes a name: a character
+// the code page lacks is reported (no best fit: U+0100 does not become "A"), an undefined byte
+// sequence is refused.
+TEST_P(OsContract, CodePagesConvertStrictlyByNumber) {
+  EXPECT_TRUE(os_.IsValidCodePage(1252));
+  EXPECT_TRUE(os_.IsValidCodePage(936));
+  EXPECT_FALSE(os_.IsValidCodePage(12345));
+  struct Case {
+    std::uint32_t code_page;
+    const char16_t* wide;
+    const char* bytes;  // null: a character is missing
+  } cases[] = {
+      {1252, u"Caf\u00E9 1.txt", "Caf\xE9 1.txt"},
+      {1252, u"\u5B89.txt", nullptr},
+      {1252, u"\u0100", nullptr},
+      {936, u"\u4E2D\u6587.txt", "\xD6\xD0\xCE\xC4.txt"},
+      {936, u"\uD55C", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(TextToUtf8(c.wide));
+    bool used_default = false;
+    const std::string bytes = os_.WideToCodePage(c.code_page, c.wide, &used_default);
+    EXPECT_EQ(used_default, c.bytes == nullptr);
+    if (c.bytes == nullptr) continue;
+    EXPECT_EQ(bytes, c.bytes);
+    EXPECT_EQ(os_.CodePageToWide(c.code_page, c.bytes), std::optional<Text>(c.wide));
+  }
+  EXPECT_EQ(os_.CodePageToWide(936, "a\xD6"), std::nullopt);  // a lead byte without its trail
+}
+
 TEST_P(OsContract, FoldersAreCreatedAndRemovedOneLevelAtATime) {
   ASSERT_TRUE(WriteFile("app.exe", "MZ"));
   struct Step {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/host_paths.h"
 #include "builder/product_description.h"
 #include "builder/setup_builder.h"
 #include "params/product_params.h"
@@ -107,22 +108,15 @@ std::string Usage() {
   return text;
 }
 
-// UTF-8 text of a host path (path::string() is in the ANSI code page on Windows).
-std::string Utf8Path(const fs::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
-}
-
 std::string DefaultStubDir() {
   const std::string self = platform::HostExecutablePath();
   if (self.empty()) return ".";
-  const fs::path dir =
-      fs::path(std::u8string(reinterpret_cast<const char8_t*>(self.data()), self.size())).parent_path();
+  const fs::path dir = builder::HostPath(self).parent_path();
   std::error_code ec;
-  if (fs::exists(dir / builder::kSetupStubName, ec)) return Utf8Path(dir);
+  if (fs::exists(dir / builder::kSetupStubName, ec)) return builder::Utf8Of(dir);
   const fs::path shared = dir / ".." / "share" / "tavrel-setup";
-  if (fs::exists(shared / builder::kSetupStubName, ec)) return Utf8Path(shared.lexically_normal());
-  return Utf8Path(dir);
+  if (fs::exists(shared / builder::kSetupStubName, ec)) return builder::Utf8Of(shared.lexically_normal());
+  return builder::Utf8Of(dir);
 }
 
 // --list-inputs: the description's files and folders, for a build system to watch.
@@ -218,7 +212,7 @@ int Run(const std::vector<std::string>& args) {
     } catch (...) {
       // An unsigned setup asked to be signed is not a result: leave no output file.
       std::error_code ec;
-      fs::remove(fs::path(std::u8string(options.output.begin(), options.output.end())), ec);
+      fs::remove(builder::HostPath(options.output), ec);
       throw;
     }
   }

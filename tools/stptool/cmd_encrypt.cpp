@@ -9,6 +9,7 @@
 #include <io.h>
 #endif
 
+#include "crypt/catalogue.h"
 #include "crypt/envelope.h"
 #include "platform/host.h"
 #include "platform/text.h"
@@ -45,7 +46,7 @@ int Run(const std::vector<std::string>& args) {
     }
     path = args[i];
   }
-  const int cipher = ParseCipher(cipher_arg), digest = ParseDigest(digest_arg);
+  const int cipher = tvcrypt::CipherNumber(cipher_arg), digest = tvcrypt::DigestNumber(digest_arg);
   int cp = 0;
   if (path.empty() || cipher < 0 || digest < 0 || !ParseInt(code_page, 1, 65535, &cp)) {
     std::fputs(kUsage.c_str(), stderr);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "builder/host_paths.h"
+#include "crypt/catalogue.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/host.h"
@@ -47,10 +49,7 @@ const std::string kUsage =
     "  --tail 3|22|10|29  tail shape by its length in bytes (default 3: 0A 14 02)\n"
     "  --codepage N       ANSI code page for the manifest bytes (default 1252)\n";
 
-Text FromHost(const fs::path& p) {
-  const std::u8string s = p.u8string();
-  return platform::Utf8ToText(std::string(reinterpret_cast<const char*>(s.data()), s.size()));
-}
+Text FromHost(const fs::path& p) { return platform::Utf8ToText(builder::Utf8Of(p)); }
 
 struct Entry {
   package::ManifestRow row;
@@ -136,10 +135,10 @@ int Run(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string v;
     if (TakeOption(args, i, "cipher", &v)) {
-      options.cipher = ParseCipher(v);
+      options.cipher = tvcrypt::CipherNumber(v);
       if (options.cipher < 0) throw std::invalid_argument("unknown cipher '" + v + "'");
     } else if (TakeOption(args, i, "digest", &v)) {
-      options.digest = ParseDigest(v);
+      options.digest = tvcrypt::DigestNumber(v);
       if (options.digest < 0) throw std::invalid_argument("unknown digest '" + v + "'");
     } else if (TakeOption(args, i, "password", &v)) {
       options.password = platform::Utf8ToText(v);

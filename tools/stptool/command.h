@@ -45,11 +45,6 @@ PackageReadArgs ParsePackageReadArgs(const std::vector<std::string>& args);
 // A whole decimal integer within [lo, hi].
 bool ParseInt(const std::string& text, int lo, int hi, int* value);
 
-// A cipher or digest given by its catalogue number or its name in any letter case ("AES" too,
-// for Rijndael); -1 when it is neither.
-int ParseCipher(const std::string& text);
-int ParseDigest(const std::string& text);
-
 // The catalogue as "0 Blowfish, 1 Cast128, ...", the default (if any) marked "(default)".
 std::string CipherChoices(int default_number = -1);
 std::string DigestChoices(int default_number = -1);

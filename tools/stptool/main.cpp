@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "crypt/catalogue.h"
-#include "platform/ascii.h"
 #include "platform/host.h"
 #include "platform/os.h"
 #include "platform/text.h"
@@ -77,16 +76,6 @@ bool ParseInt(const std::string& text, int lo, int hi, int* value) {
 namespace {
 
 template <class Table>
-int FindInCatalogue(const std::string& text, const Table& table) {
-  for (const auto& entry : table) {
-    if (platform::EqualsIgnoringAsciiCase(text, entry.name) || text == std::to_string(entry.number)) {
-      return entry.number;
-    }
-  }
-  return -1;
-}
-
-template <class Table>
 std::string Choices(const Table& table, int default_number) {
   std::string out;
   for (const auto& entry : table) {
@@ -99,10 +88,6 @@ std::string Choices(const Table& table, int default_number) {
 
 }  // namespace
 
-int ParseCipher(const std::string& text) {
-  return platform::EqualsIgnoringAsciiCase(text, "AES") ? tvcrypt::kRijndael : FindInCatalogue(text, tvcrypt::kCiphers);
-}
-int ParseDigest(const std::string& text) { return FindInCatalogue(text, tvcrypt::kDigests); }
 std::string CipherChoices(int default_number) { return Choices(tvcrypt::kCiphers, default_number); }
 std::string DigestChoices(int default_number) { return Choices(tvcrypt::kDigests, default_number); }
 

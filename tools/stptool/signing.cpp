@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "builder/host_paths.h"
+
 #ifdef _WIN32
 #include "platform/text.h"
 #include "platform/win32/windows_api.h"
@@ -21,12 +23,7 @@ namespace stptool {
 
 namespace fs = std::filesystem;
 
-namespace {
-// Command-line paths are UTF-8 on every host.
-fs::path HostPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-}  // namespace
+using builder::HostPath;  // command-line paths are UTF-8 on every host
 
 #ifdef _WIN32
 
