@@ -4,8 +4,8 @@
 //
 //   platform::File& file = ...;
 //   builder::PeImage image(file);
-//   if (const builder::ResourceEntry* e = image.Find(builder::ResourceId::Name(u"StpFile"),
-//                                                    builder::ResourceId::Name(u"SetupPackage"))) {
+//   if (const builder::ResourceEntry* e = image.Find(builder::ResourceId::Name(params::kPackageType),
+//                                                    builder::ResourceId::Name(params::kPackageName))) {
 //     // the package's bytes are e->size bytes at e->file_offset of the file
 //   }
 //   std::optional<Text> version = builder::LoadString(file, image, 1011, 2052);
@@ -17,19 +17,19 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "params/resource_names.h"
 
 namespace builder {
 
 using platform::Text;
 using platform::TextView;
 
-// Resource types by number.
-inline constexpr std::uint16_t kRtBitmap = 2;
-inline constexpr std::uint16_t kRtIcon = 3;
-inline constexpr std::uint16_t kRtString = 6;
-inline constexpr std::uint16_t kRtRcData = 10;
-inline constexpr std::uint16_t kRtGroupIcon = 14;
-inline constexpr std::uint16_t kRtManifest = 24;
+using params::kRtBitmap;
+using params::kRtGroupIcon;
+using params::kRtIcon;
+using params::kRtManifest;
+using params::kRtRcData;
+using params::kRtString;
 
 // A resource type or name: a 16-bit number, or a name. Names are kept with ASCII letters upper
 // case, as resource compilers store them and FindResource compares them.

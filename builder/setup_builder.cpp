@@ -21,6 +21,7 @@
 #include "platform/host.h"
 #include "platform/text.h"
 #include "params/product_params.h"
+#include "params/resource_names.h"
 
 namespace builder {
 
@@ -51,8 +52,8 @@ std::vector<ResourceInput> CommonResources(const Inputs& in, const Text& require
   for (const ResourceEntry& e : stub.resources()) {
     if (e.type == ResourceId::Id(kRtIcon) && !e.name.IsName() && e.name.id >= next_icon) next_icon = e.name.id + 1;
   }
-  for (const auto& [name, icon] : {std::pair<const char16_t*, const Icon*>{u"APPICON", &in.app_icon},
-                                   std::pair<const char16_t*, const Icon*>{u"MAINICON", &in.file_icon}}) {
+  for (const auto& [name, icon] : {std::pair<const char16_t*, const Icon*>{params::kAppIconName, &in.app_icon},
+                                   std::pair<const char16_t*, const Icon*>{params::kFileIconName, &in.file_icon}}) {
     r.push_back({ResourceId::Id(kRtGroupIcon), ResourceId::Name(name), 0, GroupIconResource(icon->images, next_icon)});
     for (const IconImage& image : icon->images) {
       r.push_back({ResourceId::Id(kRtIcon), ResourceId::Id(next_icon++), 0, image.data});
@@ -161,7 +162,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     // final text is at most a few bytes longer than with a provisional one, and a file-aligned
     // image does not grow for that.
     std::vector<ResourceInput> r = CommonResources(in, given_space.value_or(RequiredSpaceText(payload_bytes)), *uninst_image);
-    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"INSTALLEDFILES"), 0, InstalledFilesResource(installed)});
+    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0, InstalledFilesResource(installed)});
     WriteImageWithResources(*uninst_stub, *uninst_image, r, nullptr, uninstaller);
     payload_bytes += uninstaller.Size();
   }
@@ -170,15 +171,15 @@ BuildResult BuildSetup(const BuildOptions& options) {
     // Written again with the final text.
     MemoryFile again;
     std::vector<ResourceInput> r = CommonResources(in, required_space, *uninst_image);
-    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"INSTALLEDFILES"), 0, InstalledFilesResource(installed)});
+    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0, InstalledFilesResource(installed)});
     WriteImageWithResources(*uninst_stub, *uninst_image, r, nullptr, again);
     uninstaller = std::move(again);
   }
 
   std::vector<ResourceInput> resources = CommonResources(in, required_space, *setup_image);
-  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"IMAGELEFT0"), 0, in.banner_cn});
-  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"IMAGELEFT2"), 0, in.banner_en});
-  resources.push_back({ResourceId::Id(kRtBitmap), ResourceId::Name(u"IMAGEICON"), 0, BitmapResource(in.header_icon)});
+  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::BannerName(params::kLanguageChinese)), 0, in.banner_cn});
+  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::BannerName(params::kLanguageEnglish)), 0, in.banner_en});
+  resources.push_back({ResourceId::Id(kRtBitmap), ResourceId::Name(params::kHeaderIconName), 0, BitmapResource(in.header_icon)});
 
   package::PackOptions pack;
   pack.cipher = d.cipher;
@@ -200,7 +201,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     {
       std::unique_ptr<platform::File> out = os.CreateFileForWrite(partial_os);
       if (!out) throw platform::EWriteError(u"Cannot create " + partial_os);
-      StreamedResource package{ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"), 0,
+      StreamedResource package{ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName), 0,
                                [&](platform::File& sink) {
                                  package::PackageWriter writer(std::make_unique<ForwardingFile>(sink), pack);
                                  for (const PayloadFile& f : in.payload) {
@@ -224,7 +225,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     std::unique_ptr<platform::File> back = os.OpenFileForRead(partial_os);
     if (!back) throw platform::EReadError(u"Cannot read back " + partial_os);
     const PeImage image(*back);
-    const ResourceEntry* pkg = image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
+    const ResourceEntry* pkg = image.Find(ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName));
     if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) != d.product.ExeBaseName) {
       throw platform::EFormatError(u"The written setup does not read back as written");
     }

@@ -12,6 +12,7 @@
 #include "shell/registry.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
+#include "params/resource_names.h"
 
 namespace install {
 
@@ -19,7 +20,7 @@ namespace {
 
 void WritePackageResource(const Text& package_path, const InstallCallbacks& callbacks) {
   platform::Os& os = platform::CurrentOs();
-  const auto bytes = os.FindResourceBytes(u"SetupPackage", u"StpFile");
+  const auto bytes = os.FindResourceBytes(params::kPackageName, params::kPackageType);
   if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
   std::unique_ptr<platform::File> file = os.CreateFileForWrite(package_path);
   if (!file) throw platform::EWriteError(u"Cannot create " + package_path);
@@ -107,7 +108,7 @@ bool CreateSetupDir(const Text& setup_dir, Text* created) {
 }
 
 std::int64_t RequiredBytes() {
-  const auto bytes = platform::CurrentOs().FindResourceBytes(u"SetupPackage", u"StpFile");
+  const auto bytes = platform::CurrentOs().FindResourceBytes(params::kPackageName, params::kPackageType);
   if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
   ResourceFile package(*bytes);
   return static_cast<std::int64_t>(bytes->size()) + package::UnpackedSize(package, Text());

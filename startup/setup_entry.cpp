@@ -7,6 +7,7 @@
 #include "wizard/setup_form.h"
 #include "wizard/silent_setup.h"
 #include "wizard/texts.h"
+#include "params/resource_names.h"
 
 namespace startup {
 
@@ -76,7 +77,7 @@ int RunSetup(ui::Backend& backend) {
     const int code = wizard::RunSilentSetup(language, switches.setup_dir, log);
     return Finish(log, code == wizard::kExitInstalled ? u"installed" : u"not installed", code);
   }
-  app.SetIcon(u"AppIcon");
+  app.SetIcon(params::kAppIconName);
   wizard::TForm1 form(app, language, switches.setup_dir, log.Active() ? &log : nullptr);
   app.Run();
   return Finish(log, form.FStep == 4 ? u"wizard closed after installing" : u"wizard closed", 0);

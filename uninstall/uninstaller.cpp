@@ -16,6 +16,7 @@
 #include "shell/registry.h"
 #include "shell/shell_links.h"
 #include "uninstall/uninstall_texts.h"
+#include "params/resource_names.h"
 
 namespace uninstall {
 
@@ -305,7 +306,7 @@ int RunUninstall(ui::Backend& backend) {
   ui::Application app(backend);
   app.Initialize();  // COM, for the shell link object
   app.SetTitle(texts.Caption);
-  app.SetIcon(u"AppIcon");
+  app.SetIcon(params::kAppIconName);
 
   if (!silent &&
       os.MessageBox(0, texts.MsgConfirm, texts.Caption,
@@ -314,7 +315,8 @@ int RunUninstall(ui::Backend& backend) {
   }
 
   std::vector<Text> files;
-  if (auto bytes = os.FindResourceBytes(u"InstalledFiles", u"#10")) {  // RT_RCDATA
+  if (auto bytes = os.FindResourceBytes(params::kInstalledFilesName,
+                                        params::ResourceTypeNumber(params::kRtRcData))) {
     files = ParseInstalledFiles(*bytes);
   }
   const Text self_path = os.ModuleFileName();

@@ -14,6 +14,7 @@
 #include "shell/system_info.h"
 #include "params/product_params.h"
 #include "wizard/browse_and_launch.h"
+#include "params/resource_names.h"
 
 namespace wizard {
 
@@ -53,8 +54,6 @@ constexpr Style kFormStyle{.maximize_box = false, .screen_center = true};
 constexpr int kFormWidth = 503;
 constexpr int kFormHeightVista = 398;  // Windows 6 and later: thicker frame
 constexpr int kFormHeightXp = 385;
-constexpr int kRcData = 10;
-constexpr int kBitmap = 2;
 
 const LayoutEntry& EntryFor(const Text& name) {
   for (const LayoutEntry& e : kLayout) {
@@ -65,12 +64,6 @@ const LayoutEntry& EntryFor(const Text& name) {
 
 Style StyleOf(const char16_t* name) { return EntryFor(name).style; }
 
-// A resource type given by number, as FindResource takes it in text form.
-Text IntResource(int id) {
-  Text s = u"#";
-  for (char c : std::to_string(id)) s += static_cast<char16_t>(c);
-  return s;
-}
 
 bool IsTrimmed(char16_t c) { return c <= 32; }
 
@@ -209,13 +202,13 @@ void TForm1::FormCreate() {
 
 void TForm1::LoadImages() {
   platform::Os& os = platform::CurrentOs();
-  Text banner = u"ImageLeft";
-  for (char c : std::to_string(Language)) banner += static_cast<char16_t>(c);
   // A missing picture leaves its place empty; the wizard works without it.
-  if (auto bytes = os.FindResourceBytes(banner, IntResource(kRcData))) {
+  if (auto bytes = os.FindResourceBytes(params::BannerName(Language),
+                                         params::ResourceTypeNumber(params::kRtRcData))) {
     Image1.SetPicture({platform::Bytes(bytes->begin(), bytes->end()), ui::ImageType::kJpeg});
   }
-  if (auto bytes = os.FindResourceBytes(u"ImageIcon", IntResource(kBitmap))) {
+  if (auto bytes = os.FindResourceBytes(params::kHeaderIconName,
+                                         params::ResourceTypeNumber(params::kRtBitmap))) {
     platform::Bytes file = BitmapFileFromResource(*bytes);
     if (!file.empty()) Image2.SetPicture({std::move(file), ui::ImageType::kBmp});
   }

@@ -152,7 +152,7 @@ TEST_F(EntryTest, WizardRunsUntilItsFormCloses) {
   EXPECT_EQ(params::Language(), 0);
   EXPECT_EQ(ui_.InitializeCalls(), 1);
   EXPECT_EQ(ui_.FinalizeCalls(), 1);
-  EXPECT_EQ(ui_.ApplicationIcon(), u"AppIcon");
+  EXPECT_EQ(ui_.ApplicationIcon(), u"APPICON");
   EXPECT_EQ(ui_.ApplicationTitle(), u"安装向导 - 演示");
   EXPECT_TRUE(ui_.QuitPosted());
   // The form was shown, went to page 2 and is gone.

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/text.h"
+#include "params/resource_names.h"
 
 namespace stptool {
 
@@ -26,8 +27,8 @@ PackageSource::PackageSource(const std::string& host_path) {
   } catch (const platform::Exception& e) {
     throw platform::EFormatError(shown + u": " + e.Message());
   }
-  const builder::ResourceEntry* entry = image_->Find(builder::ResourceId::Name(u"StpFile"),
-                                                     builder::ResourceId::Name(u"SetupPackage"));
+  const builder::ResourceEntry* entry = image_->Find(builder::ResourceId::Name(params::kPackageType),
+                                                     builder::ResourceId::Name(params::kPackageName));
   if (!entry) {
     throw platform::EFormatError(shown +
                                  u" is a program without a setup package (no StpFile resource "
