@@ -9,7 +9,8 @@
 namespace builder {
 
 inline std::filesystem::path HostPath(std::string_view utf8) {
-  return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
 inline std::string Utf8Of(const std::filesystem::path& p) {

@@ -9,10 +9,10 @@
 
 #include "builder/code_page.h"
 #include "builder/host_paths.h"
+#include "params/product_params.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "params/product_params.h"
 
 namespace builder {
 
@@ -48,20 +48,22 @@ void CheckIcon(const std::string& key, const std::string& path, const Bytes& byt
   try {
     icon->images = ReadIconFile(bytes);
   } catch (const platform::Exception& e) {
-    problems->push_back(key + ": " + path + " is " + TextToUtf8(e.Message()) + "; expected " + expected);
+    problems->push_back(key + ": " + path + " is " + TextToUtf8(e.Message()) + "; expected " +
+                        expected);
     return;
   }
   std::string missing;
   for (auto [size, bits] : needed) {
     if (!HasImage(*icon, size, bits)) {
-      missing += (missing.empty() ? "" : ", ") + std::to_string(size) + " x " + std::to_string(size) +
-                 " with " + std::to_string(bits) + " bits per pixel";
+      missing += (missing.empty() ? "" : ", ") + std::to_string(size) + " x " +
+                 std::to_string(size) + " with " + std::to_string(bits) + " bits per pixel";
     }
   }
   if (!missing.empty()) {
     std::string has;
     for (const IconImage& i : icon->images) {
-      has += (has.empty() ? "" : ", ") + std::to_string(i.width) + " x " + std::to_string(i.height) +
+      has += (has.empty() ? "" : ", ") + std::to_string(i.width) + " x " +
+             std::to_string(i.height) +
              (i.bits ? " with " + std::to_string(i.bits) + " bits per pixel" : " PNG");
     }
     problems->push_back(key + ": " + path + " lacks the image " + missing + " (it has " + has +
@@ -73,7 +75,8 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
                   std::vector<std::string>* problems) {
   std::error_code ec;
   if (!fs::is_directory(HostPath(payload), ec)) {
-    problems->push_back("Payload: " + payload + " is not a folder; expected the folder of the files to install");
+    problems->push_back("Payload: " + payload +
+                        " is not a folder; expected the folder of the files to install");
     return;
   }
   std::vector<std::pair<std::vector<Text>, PayloadFile>> files;
@@ -84,14 +87,16 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
   }
   for (; it != end; it.increment(ec)) {
     if (ec) {
-      problems->push_back("Payload: a folder under " + payload + " cannot be read: " + ec.message());
+      problems->push_back("Payload: a folder under " + payload +
+                          " cannot be read: " + ec.message());
       break;
     }
     std::error_code type_ec;
     if (it->is_directory(type_ec)) continue;
     const fs::path rel = it->path().lexically_relative(HostPath(payload));
     if (!it->is_regular_file(type_ec)) {
-      problems->push_back("Payload: " + Utf8Of(it->path()) + " is not a regular file; expected only files and folders");
+      problems->push_back("Payload: " + Utf8Of(it->path()) +
+                          " is not a regular file; expected only files and folders");
       continue;
     }
     std::vector<Text> parts;
@@ -104,7 +109,8 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
     files.emplace_back(std::move(parts), std::move(f));
   }
   // The order of stptool pack: by path components, as UTF-16 text, the same on every host.
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(files.begin(), files.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   if (files.empty()) {
     problems->push_back("Payload: " + payload + " holds no files; expected the files to install");
     return;
@@ -124,7 +130,9 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
       }
     }
     if (!f.row.folder.empty() && f.row.folder[0] == u'$') {
-      problems->push_back("Payload: " + shown + ": a top folder name may not begin with \"$\" (such a folder names the system folder)");
+      problems->push_back(
+          "Payload: " + shown +
+          ": a top folder name may not begin with \"$\" (such a folder names the system folder)");
     }
     if (std::string why = package::CheckManifestRow(f.row); !why.empty()) {
       problems->push_back("Payload: " + shown + " cannot be stored in a package: " + why);
@@ -136,12 +144,18 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
     }
     const std::optional<bool> holds = CodePageHolds(d.code_page, relative);
     if (!holds.has_value()) {
-      problems->push_back("CodePage " + std::to_string(d.code_page) + " is not known on this system; expected a Windows code page such as 1252 or 936");
+      problems->push_back(
+          "CodePage " + std::to_string(d.code_page) +
+          " is not known on this system; expected a Windows code page such as 1252 or 936");
       return;
     }
     if (!*holds) outside_code_page.push_back(TextToUtf8(relative));
-    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(d.product.ExeBaseName + u".exe")) has_program = true;
-    if (f.row.folder.empty() && platform::AsciiUpper(f.row.name) == platform::AsciiUpper(kUninstallerName)) in->payload_has_uninstaller = true;
+    if (f.row.folder.empty() &&
+        platform::AsciiUpper(f.row.name) == platform::AsciiUpper(d.product.ExeBaseName + u".exe"))
+      has_program = true;
+    if (f.row.folder.empty() &&
+        platform::AsciiUpper(f.row.name) == platform::AsciiUpper(kUninstallerName))
+      in->payload_has_uninstaller = true;
     // Readable: opened and its first byte read, as packing will.
     std::ifstream probe(HostPath(f.host_path), std::ios::binary);
     char first;
@@ -154,15 +168,17 @@ void CheckPayload(const std::string& payload, const ProductDescription& d, Input
   if (!outside_code_page.empty()) {
     std::string list;
     for (const std::string& n : outside_code_page) list += "\n  " + n;
-    problems->push_back("Payload: these names cannot be written in code page " + std::to_string(d.code_page) +
-                        " (CodePage in [package]); rename them or choose another code page:" + list);
+    problems->push_back(
+        "Payload: these names cannot be written in code page " + std::to_string(d.code_page) +
+        " (CodePage in [package]); rename them or choose another code page:" + list);
   }
   if (!d.product.ExeBaseName.empty() && !has_program) {
     problems->push_back("Payload: " + payload + " has no " + TextToUtf8(d.product.ExeBaseName) +
                         ".exe in its top folder; expected the main program named by ExeBaseName");
   }
   if (total > std::numeric_limits<std::int32_t>::max()) {
-    problems->push_back("Payload: " + payload + " holds " + std::to_string(total) + " bytes; a package holds less than 2 GiB");
+    problems->push_back("Payload: " + payload + " holds " + std::to_string(total) +
+                        " bytes; a package holds less than 2 GiB");
   }
 }
 
@@ -172,10 +188,12 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
   Inputs in;
   Bytes text;
   if (!ReadSmallFile(options.description, &text)) {
-    throw BuildProblems({options.description + ": cannot be read; expected a product description (UTF-8 INI)"});
+    throw BuildProblems(
+        {options.description + ": cannot be read; expected a product description (UTF-8 INI)"});
   }
-  in.d = ParseProductDescription(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                                 options.description, &problems);
+  in.d = ParseProductDescription(
+      std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+      options.description, &problems);
   const ProductDescription& d = in.d;
   struct Picture {
     const char* key;
@@ -183,26 +201,38 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
     Bytes* bytes;
   };
   Bytes app_icon, file_icon;
-  for (const Picture& p : {Picture{"BannerCn", d.banner_cn, &in.banner_cn}, Picture{"BannerEn", d.banner_en, &in.banner_en},
-                           Picture{"HeaderIcon", d.header_icon, &in.header_icon},
-                           Picture{"AppIcon", d.app_icon, &app_icon}, Picture{"FileIcon", d.file_icon, &file_icon}}) {
+  for (const Picture& p :
+       {Picture{"BannerCn", d.banner_cn, &in.banner_cn},
+        Picture{"BannerEn", d.banner_en, &in.banner_en},
+        Picture{"HeaderIcon", d.header_icon, &in.header_icon},
+        Picture{"AppIcon", d.app_icon, &app_icon}, Picture{"FileIcon", d.file_icon, &file_icon}}) {
     if (p.path.empty()) continue;  // reported as missing
     if (!ReadSmallFile(p.path, p.bytes)) {
-      problems.push_back(std::string(p.key) + ": " + p.path + " cannot be read; expected a picture file");
+      problems.push_back(std::string(p.key) + ": " + p.path +
+                         " cannot be read; expected a picture file");
       continue;
     }
     std::string why;
     const std::string key = p.key;
     if (key == "BannerCn" || key == "BannerEn") {
       why = CheckBaselineJpeg(*p.bytes, kBannerWidth, kBannerHeight);
-      if (!why.empty()) why += "; expected a baseline JPEG of 160 x 308 pixels (Windows XP cannot show progressive JPEG)";
+      if (!why.empty())
+        why +=
+            "; expected a baseline JPEG of 160 x 308 pixels (Windows XP cannot show progressive "
+            "JPEG)";
     } else if (key == "HeaderIcon") {
       why = CheckBitmap(*p.bytes, 32, 32, 24);
-      if (!why.empty()) why += "; expected an uncompressed BMP of 32 x 32 pixels, 24 bits per pixel";
+      if (!why.empty())
+        why += "; expected an uncompressed BMP of 32 x 32 pixels, 24 bits per pixel";
     } else if (key == "AppIcon") {
-      CheckIcon(key, p.path, *p.bytes, {{32, 8}}, "an .ico file with a 32 x 32 image of 256 colours (8 bits per pixel)", &in.app_icon, &problems);
+      CheckIcon(key, p.path, *p.bytes, {{32, 8}},
+                "an .ico file with a 32 x 32 image of 256 colours (8 bits per pixel)", &in.app_icon,
+                &problems);
     } else {
-      CheckIcon(key, p.path, *p.bytes, {{16, 24}, {32, 32}}, "an .ico file with a 16 x 16 image of 24 bits and a 32 x 32 image of 32 bits per pixel", &in.file_icon, &problems);
+      CheckIcon(
+          key, p.path, *p.bytes, {{16, 24}, {32, 32}},
+          "an .ico file with a 16 x 16 image of 24 bits and a 32 x 32 image of 32 bits per pixel",
+          &in.file_icon, &problems);
     }
     if (!why.empty()) problems.push_back(key + ": " + p.path + " is " + why);
   }
@@ -219,8 +249,8 @@ Inputs CheckInputs(const BuildOptions& options, std::vector<std::string>& proble
       continue;
     }
     std::string why;
-    const std::optional<Text> license =
-        LicenseText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &why);
+    const std::optional<Text> license = LicenseText(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &why);
     if (!license) {
       problems.push_back(where + " " + why + expected);
       continue;

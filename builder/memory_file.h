@@ -17,7 +17,8 @@ class MemoryFile : public platform::File {
   explicit MemoryFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
   bool Read(void* buffer, std::uint32_t size, std::uint32_t* read) override {
-    const std::size_t n = pos_ >= bytes_.size() ? 0 : std::min<std::size_t>(size, bytes_.size() - pos_);
+    const std::size_t n =
+        pos_ >= bytes_.size() ? 0 : std::min<std::size_t>(size, bytes_.size() - pos_);
     if (n > 0) std::memcpy(buffer, bytes_.data() + pos_, n);
     pos_ += n;
     *read = static_cast<std::uint32_t>(n);
@@ -30,9 +31,10 @@ class MemoryFile : public platform::File {
     return true;
   }
   std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override {
-    const std::int64_t base = origin == platform::SeekOrigin::kBegin     ? 0
-                              : origin == platform::SeekOrigin::kCurrent ? static_cast<std::int64_t>(pos_)
-                                                                         : static_cast<std::int64_t>(bytes_.size());
+    const std::int64_t base = origin == platform::SeekOrigin::kBegin ? 0
+                              : origin == platform::SeekOrigin::kCurrent
+                                  ? static_cast<std::int64_t>(pos_)
+                                  : static_cast<std::int64_t>(bytes_.size());
     if (base + offset < 0) return -1;
     pos_ = static_cast<std::size_t>(base + offset);
     return base + offset;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <set>
 
-#include "platform/little_endian.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace builder {
@@ -95,13 +95,16 @@ PeImage::PeImage(platform::File& file) {
   }
   h.section_table_offset = h.optional_offset + h.optional_size;
   const std::int64_t table_end = h.section_table_offset + 40 * std::int64_t{h.section_count};
-  if (table_end > h.file_size || table_end > h.size_of_headers) Bad("the section table is cut short");
+  if (table_end > h.file_size || table_end > h.size_of_headers)
+    Bad("the section table is cut short");
   std::vector<std::uint8_t> table(40 * std::size_t{h.section_count});
-  if (!table.empty()) ReadAt(file, h.section_table_offset, table.data(), static_cast<std::uint32_t>(table.size()));
+  if (!table.empty())
+    ReadAt(file, h.section_table_offset, table.data(), static_cast<std::uint32_t>(table.size()));
   for (std::uint16_t i = 0; i < h.section_count; ++i) {
     const std::uint8_t* s = table.data() + 40 * i;
     Section section;
-    section.name.assign(reinterpret_cast<const char*>(s), strnlen(reinterpret_cast<const char*>(s), 8));
+    section.name.assign(reinterpret_cast<const char*>(s),
+                        strnlen(reinterpret_cast<const char*>(s), 8));
     section.virtual_size = platform::ReadLe32(s + 8);
     section.virtual_address = platform::ReadLe32(s + 12);
     section.raw_size = platform::ReadLe32(s + 16);
@@ -117,7 +120,8 @@ PeImage::PeImage(platform::File& file) {
 
 std::int64_t PeImage::FileOffsetOf(std::uint32_t rva, std::uint32_t size) const {
   for (const Section& s : sections_) {
-    if (rva >= s.virtual_address && std::uint64_t{rva} + size <= std::uint64_t{s.virtual_address} + s.raw_size) {
+    if (rva >= s.virtual_address &&
+        std::uint64_t{rva} + size <= std::uint64_t{s.virtual_address} + s.raw_size) {
       return std::int64_t{s.raw_offset} + (rva - s.virtual_address);
     }
   }
@@ -154,7 +158,8 @@ void PeImage::ReadResources(platform::File& file) {
     std::vector<std::uint8_t> bytes(2 * std::size_t{n});
     read_dir(offset + 2, static_cast<std::uint32_t>(bytes.size()), bytes.data());
     Text name(n, u'\0');
-    for (std::uint16_t i = 0; i < n; ++i) name[i] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + 2 * i));
+    for (std::uint16_t i = 0; i < n; ++i)
+      name[i] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + 2 * i));
     return ResourceId::Name(name);
   };
   std::set<std::uint32_t> visited;
@@ -164,7 +169,8 @@ void PeImage::ReadResources(platform::File& file) {
     if (!visited.insert(offset).second) Bad("the resource directory has a loop");
     std::uint8_t head[16];
     read_dir(offset, 16, head);
-    const std::uint32_t count = std::uint32_t{platform::ReadLe16(head + 12)} + platform::ReadLe16(head + 14);
+    const std::uint32_t count =
+        std::uint32_t{platform::ReadLe16(head + 12)} + platform::ReadLe16(head + 14);
     std::vector<std::uint8_t> entries(8 * std::size_t{count});
     if (count > 0) read_dir(offset + 16, 8 * count, entries.data());
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -176,8 +182,10 @@ void PeImage::ReadResources(platform::File& file) {
         const ResourceId id = (key & 0x80000000u) ? read_name(key & 0x7FFFFFFFu)
                                                   : ResourceId::Id(static_cast<std::uint16_t>(key));
         if (!subdir) Bad("the resource directory is damaged");
-        if (depth == 0) self(self, where, depth + 1, id, ResourceId());
-        else self(self, where, depth + 1, type, id);
+        if (depth == 0)
+          self(self, where, depth + 1, id, ResourceId());
+        else
+          self(self, where, depth + 1, type, id);
         continue;
       }
       if (subdir || (key & 0x80000000u)) Bad("the resource directory is nested too deep");
@@ -224,8 +232,8 @@ std::vector<std::uint8_t> ReadResourceBytes(platform::File& file, const Resource
 
 std::optional<Text> LoadString(platform::File& file, const PeImage& image, std::uint32_t id,
                                std::uint16_t language) {
-  const ResourceEntry* block = image.Find(ResourceId::Id(kRtString), ResourceId::Id(static_cast<std::uint16_t>(id / 16 + 1)),
-                     language);
+  const ResourceEntry* block = image.Find(
+      ResourceId::Id(kRtString), ResourceId::Id(static_cast<std::uint16_t>(id / 16 + 1)), language);
   if (!block) return std::nullopt;
   const std::vector<std::uint8_t> bytes = ReadResourceBytes(file, *block);
   std::size_t at = 0;
@@ -237,7 +245,8 @@ std::optional<Text> LoadString(platform::File& file, const PeImage& image, std::
     if (i == id % 16) {
       if (n == 0) return std::nullopt;
       Text s(n, u'\0');
-      for (std::uint16_t k = 0; k < n; ++k) s[k] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + at + 2 * k));
+      for (std::uint16_t k = 0; k < n; ++k)
+        s[k] = static_cast<char16_t>(platform::ReadLe16(bytes.data() + at + 2 * k));
       return s;
     }
     at += 2 * std::size_t{n};

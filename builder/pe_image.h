@@ -4,8 +4,10 @@
 //
 //   platform::File& file = ...;
 //   builder::PeImage image(file);
-//   if (const builder::ResourceEntry* e = image.Find(builder::ResourceId::Name(params::kPackageType),
-//                                                    builder::ResourceId::Name(params::kPackageName))) {
+//   if (const builder::ResourceEntry* e =
+//   image.Find(builder::ResourceId::Name(params::kPackageType),
+//                                                    builder::ResourceId::Name(params::kPackageName)))
+//                                                    {
 //     // the package's bytes are e->size bytes at e->file_offset of the file
 //   }
 //   std::optional<Text> version = builder::LoadString(file, image, 1011, 2052);
@@ -16,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
 #include "params/resource_names.h"
+#include "platform/os.h"
 
 namespace builder {
 
@@ -70,8 +72,8 @@ struct ResourceEntry {
 // The header fields and offsets the resource writer needs, as read.
 struct PeHeaders {
   std::int64_t file_size = 0;
-  std::uint32_t pe_offset = 0;           // "PE\0\0"
-  std::uint32_t optional_offset = 0;     // optional header
+  std::uint32_t pe_offset = 0;        // "PE\0\0"
+  std::uint32_t optional_offset = 0;  // optional header
   std::uint16_t optional_size = 0;
   bool pe32_plus = false;
   std::uint16_t section_count = 0;

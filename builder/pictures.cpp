@@ -1,7 +1,7 @@
 #include "builder/pictures.h"
 
-#include "platform/little_endian.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 
 namespace builder {
 
@@ -25,8 +25,8 @@ std::string CheckBaselineJpeg(const Bytes& f, int width, int height) {
     }
     const std::size_t length = (std::size_t{f[at + 2]} << 8) | f[at + 3];
     if (length < 2 || at + 2 + length > f.size()) return "a damaged JPEG file";
-    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                       marker != 0xCC;
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
       if (marker != 0xC0) {
         return marker == 0xC2 ? "a progressive JPEG (a baseline one is needed)"
@@ -66,7 +66,8 @@ Bytes BitmapResource(const Bytes& file) { return Bytes(file.begin() + 14, file.e
 
 std::vector<IconImage> ReadIconFile(const Bytes& f) {
   auto bad = [](const char16_t* why) { throw platform::EFormatError(why); };
-  if (f.size() < 6 || platform::ReadLe16(f.data()) != 0 || platform::ReadLe16(f.data() + 2) != 1) bad(u"not an icon file");
+  if (f.size() < 6 || platform::ReadLe16(f.data()) != 0 || platform::ReadLe16(f.data() + 2) != 1)
+    bad(u"not an icon file");
   const int count = platform::ReadLe16(f.data() + 4);
   if (count == 0) bad(u"an icon file without images");
   if (6 + 16 * std::size_t(count) > f.size()) bad(u"an icon file cut short");

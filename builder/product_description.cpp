@@ -21,7 +21,8 @@ std::string Lower(std::string_view s) {
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -47,11 +48,14 @@ struct ResourceKey {
 };
 
 const ResourceKey kResourceKeys[] = {
-    {"images", "BannerCn", true, Kind::kPath, "a baseline JPEG of 160 x 308 pixels with Chinese text"},
-    {"images", "BannerEn", true, Kind::kPath, "a baseline JPEG of 160 x 308 pixels with English text"},
+    {"images", "BannerCn", true, Kind::kPath,
+     "a baseline JPEG of 160 x 308 pixels with Chinese text"},
+    {"images", "BannerEn", true, Kind::kPath,
+     "a baseline JPEG of 160 x 308 pixels with English text"},
     {"images", "HeaderIcon", true, Kind::kPath, "a BMP of 32 x 32 pixels, 24 bits per pixel"},
     {"images", "AppIcon", true, Kind::kPath, "an .ico file with a 32 x 32 image of 256 colours"},
-    {"images", "FileIcon", true, Kind::kPath, "an .ico file with 16 x 16 (24-bit) and 32 x 32 (32-bit) images"},
+    {"images", "FileIcon", true, Kind::kPath,
+     "an .ico file with 16 x 16 (24-bit) and 32 x 32 (32-bit) images"},
     {"package", "Payload", true, Kind::kPath, "the folder of the files to install"},
     {"package", "Cipher", false, Kind::kCipher, ""},
     {"package", "Digest", false, Kind::kDigest, ""},
@@ -66,7 +70,8 @@ const std::vector<Key>& Keys() {
       k.push_back({row.section, row.key, row.required, Kind::kParam,
                    "id " + std::to_string(row.id) + ": " + row.help, &row});
     }
-    for (const ResourceKey& r : kResourceKeys) k.push_back({r.section, r.name, r.required, r.kind, r.meaning});
+    for (const ResourceKey& r : kResourceKeys)
+      k.push_back({r.section, r.name, r.required, r.kind, r.meaning});
     return k;
   }();
   return keys;
@@ -137,19 +142,26 @@ std::string CheckPublisherUrl(TextView url) {
     return "it is longer than " + std::to_string(params::kMaxPublisherUrl) + " characters";
   }
   for (char16_t c : url) {
-    if (c <= 0x20 || c == 0x7F || c == 0x3000 || c == 0xA0) return "it holds a space or a control character";
+    if (c <= 0x20 || c == 0x7F || c == 0x3000 || c == 0xA0)
+      return "it holds a space or a control character";
   }
   const std::string text = platform::TextToUtf8(url);
   std::size_t scheme = 0;
-  if (Lower(text.substr(0, 7)) == "http://") scheme = 7;
-  else if (Lower(text.substr(0, 8)) == "https://") scheme = 8;
-  else return "it does not begin with http:// or https://";
+  if (Lower(text.substr(0, 7)) == "http://")
+    scheme = 7;
+  else if (Lower(text.substr(0, 8)) == "https://")
+    scheme = 8;
+  else
+    return "it does not begin with http:// or https://";
   const std::size_t host_end = text.find_first_of("/?#", scheme);
-  const std::string host = text.substr(scheme, host_end == std::string::npos ? std::string::npos : host_end - scheme);
+  const std::string host =
+      text.substr(scheme, host_end == std::string::npos ? std::string::npos : host_end - scheme);
   // The host, without a user part and a port, needs at least one character.
   std::string_view name = host;
-  if (const std::size_t at = name.rfind('@'); at != std::string_view::npos) name.remove_prefix(at + 1);
-  if (const std::size_t colon = name.rfind(':'); colon != std::string_view::npos && name.find(']') == std::string_view::npos) {
+  if (const std::size_t at = name.rfind('@'); at != std::string_view::npos)
+    name.remove_prefix(at + 1);
+  if (const std::size_t colon = name.rfind(':');
+      colon != std::string_view::npos && name.find(']') == std::string_view::npos) {
     name = name.substr(0, colon);
   }
   if (name.empty()) return "it names no host";
@@ -163,7 +175,8 @@ std::string CheckPublisherFolder(TextView folder, std::uint32_t code_page) {
   }
   const std::optional<bool> holds = CodePageHolds(code_page, folder);
   if (holds.has_value() && !*holds) {
-    return "it cannot be written in code page " + std::to_string(code_page) + " (CodePage in [package])";
+    return "it cannot be written in code page " + std::to_string(code_page) +
+           " (CodePage in [package])";
   }
   return {};
 }
@@ -177,7 +190,8 @@ std::string CheckFileName(TextView name) {
              ", which Windows does not allow in file names (\\ / : * ? \" < > |)";
     }
   }
-  if (name.back() == u' ' || name.back() == u'.') return "it ends with a space or a dot, which Windows drops";
+  if (name.back() == u' ' || name.back() == u'.')
+    return "it ends with a space or a dot, which Windows drops";
   // Device names, also with an extension ("con.txt").
   std::string stem = Lower(platform::TextToUtf8(name.substr(0, name.find(u'.'))));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
@@ -205,34 +219,43 @@ void ReadParam(const params::ParamRow& row, const std::string& v, const Text& t,
   const std::string name = row.key;
   switch (row.kind) {
     case params::ParamKind::kBool:
-      if (EqualsIgnoringCase(v, "true")) d->product.*row.flag = true;
-      else if (EqualsIgnoringCase(v, "false")) d->product.*row.flag = false;
-      else problem(line, name + " = " + v + ": expected true or false");
+      if (EqualsIgnoringCase(v, "true"))
+        d->product.*row.flag = true;
+      else if (EqualsIgnoringCase(v, "false"))
+        d->product.*row.flag = false;
+      else
+        problem(line, name + " = " + v + ": expected true or false");
       return;
     case params::ParamKind::kFile:
       if (v.empty()) {
-        problem(line, "[" + std::string(row.section) + "] " + name + " is empty; expected " + row.help);
+        problem(line,
+                "[" + std::string(row.section) + "] " + name + " is empty; expected " + row.help);
       } else {
         d->files[row.id] = JoinHostPath(description, v);
       }
       return;
     case params::ParamKind::kText:
-    case params::ParamKind::kSize:
-      d->product.*row.text = t;
-      break;
+    case params::ParamKind::kSize: d->product.*row.text = t; break;
   }
   std::string why;
   if (row.id == params::kIdPublisherName || row.id == params::kIdPublisherNameCn) {
     why = CheckPublisherName(t);
-    if (!why.empty()) problem(line, "[publisher] " + name + " \"" + v + "\": " + why + "; expected the publisher's name, at most 255 characters");
+    if (!why.empty())
+      problem(line, "[publisher] " + name + " \"" + v + "\": " + why +
+                        "; expected the publisher's name, at most 255 characters");
   }
   if (row.id == params::kIdPublisherUrl || row.id == params::kIdPublisherUrlCn) {
     why = CheckPublisherUrl(t);
-    if (!why.empty()) problem(line, "[publisher] " + name + " \"" + v + "\": " + why + "; expected a web address such as https://maker.example/, at most 2,048 characters");
+    if (!why.empty())
+      problem(
+          line,
+          "[publisher] " + name + " \"" + v + "\": " + why +
+              "; expected a web address such as https://maker.example/, at most 2,048 characters");
   }
   if (row.id == params::kIdDisplayNameEn || row.id == params::kIdDisplayNameCn) {
     if (std::string why = CheckDisplayName(t); !why.empty()) {
-      problem(line, name + " \"" + v + "\" cannot name the shortcut and the uninstall registry key: " + why);
+      problem(line, name + " \"" + v +
+                        "\" cannot name the shortcut and the uninstall registry key: " + why);
     }
   }
   if (row.id == params::kIdExeBaseName) {
@@ -250,7 +273,8 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
                                            std::vector<std::string>* problems) {
   ProductDescription d;
   auto problem = [&](int line, const std::string& what) {
-    problems->push_back(path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what);
+    problems->push_back(path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
+                        what);
   };
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
 
@@ -329,8 +353,8 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
     if (it == values.end() || (it->second.text.empty() && k.required)) {
       if (k.required) {
         problem(it == values.end() ? 0 : it->second.line,
-                "[" + k.section + "] " + k.name + (it == values.end() ? " is missing" : " is empty") +
-                    "; expected " + k.meaning);
+                "[" + k.section + "] " + k.name +
+                    (it == values.end() ? " is missing" : " is empty") + "; expected " + k.meaning);
       }
       if (k.param && k.param->default_value) d.product.*k.param->text = k.param->default_value;
       continue;
@@ -346,27 +370,39 @@ ProductDescription ParseProductDescription(std::string_view text, const std::str
         break;
       case Kind::kPath: {
         const std::string p = JoinHostPath(path, v);
-        if (name == "BannerCn") d.banner_cn = p;
-        else if (name == "BannerEn") d.banner_en = p;
-        else if (name == "HeaderIcon") d.header_icon = p;
-        else if (name == "AppIcon") d.app_icon = p;
-        else if (name == "FileIcon") d.file_icon = p;
-        else if (name == "Payload") d.payload = p;
+        if (name == "BannerCn")
+          d.banner_cn = p;
+        else if (name == "BannerEn")
+          d.banner_en = p;
+        else if (name == "HeaderIcon")
+          d.header_icon = p;
+        else if (name == "AppIcon")
+          d.app_icon = p;
+        else if (name == "FileIcon")
+          d.file_icon = p;
+        else if (name == "Payload")
+          d.payload = p;
         break;
       }
       case Kind::kCipher:
         d.cipher = tvcrypt::CipherNumber(v);
-        if (d.cipher < 0) problem(line, "unknown cipher " + v + "; expected Blowfish, Cast128, Cast256, DES, 3DES, Rijndael (AES), RC4, Twofish, IDEA or their numbers 0-8");
+        if (d.cipher < 0)
+          problem(line, "unknown cipher " + v +
+                            "; expected Blowfish, Cast128, Cast256, DES, 3DES, Rijndael (AES), "
+                            "RC4, Twofish, IDEA or their numbers 0-8");
         break;
       case Kind::kDigest:
         d.digest = tvcrypt::DigestNumber(v);
-        if (d.digest < 0) problem(line, "unknown digest " + v + "; expected Haval, MD5, SHA1, SHA256, SHA512 or their numbers 0-4");
+        if (d.digest < 0)
+          problem(line, "unknown digest " + v +
+                            "; expected Haval, MD5, SHA1, SHA256, SHA512 or their numbers 0-4");
         break;
       case Kind::kCodePage: {
         char* end = nullptr;
         const long cp = std::strtol(v.c_str(), &end, 10);
         if (v.empty() || *end != '\0' || cp < 1 || cp > 65535) {
-          problem(line, "CodePage = " + v + ": expected a Windows code page number such as 1252 or 936");
+          problem(line,
+                  "CodePage = " + v + ": expected a Windows code page number such as 1252 or 936");
         } else {
           d.code_page = static_cast<std::uint32_t>(cp);
         }

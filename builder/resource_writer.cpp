@@ -4,8 +4,8 @@
 #include <limits>
 #include <map>
 
-#include "platform/little_endian.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace builder {
@@ -111,9 +111,9 @@ struct ResourceTree {
 
 // Where the copy's sections go: the stub's sections that stay and the new resource section.
 struct SectionPlan {
-  std::vector<Section> kept;             // the first entries of the stub's section table
+  std::vector<Section> kept;              // the first entries of the stub's section table
   std::uint32_t dropped_initialised = 0;  // raw size of a dropped initialised-data section
-  Section rsrc;                          // its size is set once the section is written
+  Section rsrc;                           // its size is set once the section is written
 };
 
 // The resource section's directory (tables, names, data entries) followed by the data of every
@@ -133,7 +133,8 @@ struct WrittenSection {
 };
 
 void CopyRange(platform::File& from, std::int64_t offset, std::int64_t size, SummingWriter& to) {
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kCopyChunk)));
+  std::vector<std::uint8_t> buffer(
+      static_cast<std::size_t>(std::min<std::int64_t>(size, kCopyChunk)));
   while (size > 0) {
     const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(size, kCopyChunk));
     ReadAt(from, offset, buffer.data(), n);
@@ -144,14 +145,16 @@ void CopyRange(platform::File& from, std::int64_t offset, std::int64_t size, Sum
 }
 
 // The image's own resources, then the new ones over them.
-void CollectResources(platform::File& stub, const PeImage& image, const std::vector<ResourceInput>& resources,
-                      const StreamedResource* streamed, ResourceTree* tree) {
+void CollectResources(platform::File& stub, const PeImage& image,
+                      const std::vector<ResourceInput>& resources, const StreamedResource* streamed,
+                      ResourceTree* tree) {
   tree->kept_bytes.reserve(image.resources().size());
   for (const ResourceEntry& e : image.resources()) {
     tree->kept_bytes.push_back(ReadResourceBytes(stub, e));
     tree->types[e.type][e.name][e.language] = Leaf{&tree->kept_bytes.back(), e.code_page};
   }
-  for (const ResourceInput& r : resources) tree->types[r.type][r.name][r.language] = Leaf{&r.bytes, 0};
+  for (const ResourceInput& r : resources)
+    tree->types[r.type][r.name][r.language] = Leaf{&r.bytes, 0};
   if (streamed) tree->types[streamed->type][streamed->name][streamed->language] = Leaf{};
 }
 
@@ -177,7 +180,8 @@ SectionPlan PlanSections(const PeImage& image) {
   std::int64_t raw_end = h.size_of_headers;
   std::int64_t first_raw = std::numeric_limits<std::int64_t>::max();
   for (const Section& s : plan.kept) {
-    va_end = std::max<std::int64_t>(va_end, std::int64_t{s.virtual_address} + std::max(s.virtual_size, s.raw_size));
+    va_end = std::max<std::int64_t>(
+        va_end, std::int64_t{s.virtual_address} + std::max(s.virtual_size, s.raw_size));
     if (s.raw_size > 0) {
       raw_end = std::max<std::int64_t>(raw_end, std::int64_t{s.raw_offset} + s.raw_size);
       first_raw = std::min<std::int64_t>(first_raw, s.raw_offset);
@@ -193,14 +197,16 @@ SectionPlan PlanSections(const PeImage& image) {
   // The section starts on a page of the file as well, even in an image whose file alignment is
   // smaller: Wine maps a section from the file only when its file offset falls on a page as its
   // address does, and otherwise reads all of it, package included, into private memory.
-  const std::int64_t rsrc_file_alignment =
-      h.section_alignment >= kPage ? std::max<std::int64_t>(h.file_alignment, kPage) : h.file_alignment;
+  const std::int64_t rsrc_file_alignment = h.section_alignment >= kPage
+                                               ? std::max<std::int64_t>(h.file_alignment, kPage)
+                                               : h.file_alignment;
   rsrc.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, rsrc_file_alignment));
   rsrc.characteristics = kSectionRsrcCharacteristics;
   return plan;
 }
 
-void FillDataEntry(std::vector<std::uint8_t>& blob, const Leaf& leaf, std::uint32_t section_rva, std::uint32_t size) {
+void FillDataEntry(std::vector<std::uint8_t>& blob, const Leaf& leaf, std::uint32_t section_rva,
+                   std::uint32_t size) {
   std::uint8_t* e = blob.data() + leaf.entry_offset;
   platform::WriteLe32(e, section_rva + leaf.data_offset);
   platform::WriteLe32(e + 4, size);
@@ -216,7 +222,8 @@ Directory BuildDirectory(Types& tree, std::uint32_t section_rva) {
   std::uint32_t tables = 16 + 8 * static_cast<std::uint32_t>(tree.size());
   for (const auto& [type, names] : tree) {
     tables += 16 + 8 * static_cast<std::uint32_t>(names.size());
-    for (const auto& [name, languages] : names) tables += 16 + 8 * static_cast<std::uint32_t>(languages.size());
+    for (const auto& [name, languages] : names)
+      tables += 16 + 8 * static_cast<std::uint32_t>(languages.size());
   }
   blob.resize(tables);
   std::map<Text, std::uint32_t> name_offsets;
@@ -232,7 +239,8 @@ Directory BuildDirectory(Types& tree, std::uint32_t section_rva) {
   auto count_named = [](const auto& map) {
     std::uint16_t n = 0;
     for (const auto& kv : map) {
-      if constexpr (std::is_same_v<std::decay_t<decltype(kv.first)>, ResourceId>) n += kv.first.IsName();
+      if constexpr (std::is_same_v<std::decay_t<decltype(kv.first)>, ResourceId>)
+        n += kv.first.IsName();
     }
     return n;
   };
@@ -290,7 +298,8 @@ Directory BuildDirectory(Types& tree, std::uint32_t section_rva) {
   }
   for (auto& [at, languages] : name_tables) {
     for (auto& [language, leaf] : *languages) {
-      if (leaf.bytes) FillDataEntry(blob, leaf, section_rva, static_cast<std::uint32_t>(leaf.bytes->size()));
+      if (leaf.bytes)
+        FillDataEntry(blob, leaf, section_rva, static_cast<std::uint32_t>(leaf.bytes->size()));
     }
   }
   return dir;
@@ -298,7 +307,8 @@ Directory BuildDirectory(Types& tree, std::uint32_t section_rva) {
 
 // Room for the headers (written last, once they are final), then the kept sections at their own
 // offsets.
-void WriteKeptSections(platform::File& stub, const PeHeaders& h, const std::vector<Section>& kept, SummingWriter& w) {
+void WriteKeptSections(platform::File& stub, const PeHeaders& h, const std::vector<Section>& kept,
+                       SummingWriter& w) {
   static const std::uint8_t zeros[kPage] = {};
   for (std::int64_t left = h.size_of_headers; left > 0; left -= kPage) {
     w.Write(zeros, static_cast<std::uint32_t>(std::min<std::int64_t>(left, kPage)), false);
@@ -331,14 +341,16 @@ WrittenSection WriteResourceSection(const PeHeaders& h, const Section& rsrc, Dir
     if (sink.written() > std::numeric_limits<std::int32_t>::max()) {
       throw EFormatError(u"The package is too large for a Windows program (over 2 GiB)");
     }
-    FillDataEntry(dir.blob, *dir.streamed_leaf, rsrc.virtual_address, static_cast<std::uint32_t>(sink.written()));
+    FillDataEntry(dir.blob, *dir.streamed_leaf, rsrc.virtual_address,
+                  static_cast<std::uint32_t>(sink.written()));
     written.streamed_offset = start;
     written.streamed_size = static_cast<std::uint32_t>(sink.written());
     written.size = start - rsrc.raw_offset + sink.written();
   }
   written.end = AlignUp(rsrc.raw_offset + written.size, h.file_alignment);
   w.Zeros(written.end - w.pos());
-  written.image_end = AlignUp(std::int64_t{rsrc.virtual_address} + written.size, h.section_alignment);
+  written.image_end =
+      AlignUp(std::int64_t{rsrc.virtual_address} + written.size, h.section_alignment);
   if (written.image_end > std::numeric_limits<std::int32_t>::max()) {
     throw EFormatError(u"The resources are too large for a Windows program (over 2 GiB)");
   }
@@ -349,8 +361,8 @@ WrittenSection WriteResourceSection(const PeHeaders& h, const Section& rsrc, Dir
 
 // The stub's headers with the new section's entry, the section count, the image size, the
 // initialised data size and the resource and certificate directories set; the checksum zero.
-std::vector<std::uint8_t> FixedHeaders(platform::File& stub, const PeImage& image, const SectionPlan& plan,
-                                       const WrittenSection& written) {
+std::vector<std::uint8_t> FixedHeaders(platform::File& stub, const PeImage& image,
+                                       const SectionPlan& plan, const WrittenSection& written) {
   const PeHeaders& h = image.headers();
   std::vector<std::uint8_t> header(h.size_of_headers);
   ReadAt(stub, 0, header.data(), h.size_of_headers);
@@ -371,7 +383,8 @@ std::vector<std::uint8_t> FixedHeaders(platform::File& stub, const PeImage& imag
   std::uint8_t* opt = header.data() + h.optional_offset;
   platform::WriteLe32(opt + kOptSizeOfImage, static_cast<std::uint32_t>(written.image_end));
   platform::WriteLe32(opt + kOptSizeOfInitializedData,
-        platform::ReadLe32(opt + kOptSizeOfInitializedData) - plan.dropped_initialised + rsrc.raw_size);
+                      platform::ReadLe32(opt + kOptSizeOfInitializedData) -
+                          plan.dropped_initialised + rsrc.raw_size);
   platform::WriteLe32(opt + kOptCheckSum, 0);
   auto put_directory = [&](int index, std::uint32_t rva, std::uint32_t size) {
     if (static_cast<std::uint32_t>(index) >= h.directory_count) return;
@@ -384,8 +397,8 @@ std::vector<std::uint8_t> FixedHeaders(platform::File& stub, const PeImage& imag
 }
 
 // The headers over their room at the start of the file, then the checksum of the whole file.
-void WriteHeadersAndChecksum(const PeHeaders& h, const std::vector<std::uint8_t>& header, std::int64_t file_size,
-                             SummingWriter& w) {
+void WriteHeadersAndChecksum(const PeHeaders& h, const std::vector<std::uint8_t>& header,
+                             std::int64_t file_size, SummingWriter& w) {
   w.SeekTo(0);
   w.Write(header.data(), static_cast<std::uint32_t>(header.size()));
   std::uint8_t field[4];
@@ -411,7 +424,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   const WrittenSection written = WriteResourceSection(image.headers(), plan.rsrc, dir, streamed, w);
   plan.rsrc.virtual_size = static_cast<std::uint32_t>(written.size);
   plan.rsrc.raw_size = static_cast<std::uint32_t>(written.end - plan.rsrc.raw_offset);
-  WriteHeadersAndChecksum(image.headers(), FixedHeaders(stub, image, plan, written), written.end, w);
+  WriteHeadersAndChecksum(image.headers(), FixedHeaders(stub, image, plan, written), written.end,
+                          w);
 
   WrittenImage result;
   result.streamed_offset = written.streamed_offset;
@@ -420,8 +434,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
   return result;
 }
 
-std::vector<ResourceInput> StringTableResources(const std::vector<std::pair<std::uint32_t, Text>>& strings,
-                                                std::uint16_t language) {
+std::vector<ResourceInput> StringTableResources(
+    const std::vector<std::pair<std::uint32_t, Text>>& strings, std::uint16_t language) {
   std::map<std::uint32_t, std::map<std::uint32_t, Text>> blocks;
   for (const auto& [id, text] : strings) {
     if (!text.empty()) blocks[id / 16 + 1][id % 16] = text;

@@ -53,8 +53,8 @@ WrittenImage WriteImageWithResources(platform::File& stub, const PeImage& image,
 
 // The string table blocks (16 strings each, in language) that hold the given strings; empty
 // strings are left out, and a block is written only when it holds a string.
-std::vector<ResourceInput> StringTableResources(const std::vector<std::pair<std::uint32_t, Text>>& strings,
-                                                std::uint16_t language);
+std::vector<ResourceInput> StringTableResources(
+    const std::vector<std::pair<std::uint32_t, Text>>& strings, std::uint16_t language);
 
 // The PE checksum of a file whose bytes sum to word_sum (16-bit little-endian words, the
 // checksum field counted as zero), file_size bytes long.

@@ -15,13 +15,13 @@
 #include "crypt/cipher.h"
 #include "package/package_format.h"
 #include "package/verify.h"
-#include "platform/little_endian.h"
+#include "params/product_params.h"
+#include "params/resource_names.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/host.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
-#include "params/product_params.h"
-#include "params/resource_names.h"
 
 namespace builder {
 
@@ -34,7 +34,8 @@ using platform::Utf8ToText;
 
 // The string table: every parameter the description gives or needs. A parameter with a default
 // that the description leaves out is not stored; the programs' loaders supply the same default.
-std::vector<std::pair<std::uint32_t, Text>> ProductStrings(const ProductDescription& d, const Text& required_space) {
+std::vector<std::pair<std::uint32_t, Text>> ProductStrings(const ProductDescription& d,
+                                                           const Text& required_space) {
   params::ProductParams p = d.product;
   p.RequiredSpace = required_space;
   std::vector<std::pair<std::uint32_t, Text>> strings;
@@ -46,15 +47,20 @@ std::vector<std::pair<std::uint32_t, Text>> ProductStrings(const ProductDescript
 }
 
 // Strings and both icons: what the setup and the uninstaller both carry.
-std::vector<ResourceInput> CommonResources(const Inputs& in, const Text& required_space, const PeImage& stub) {
-  std::vector<ResourceInput> r = StringTableResources(ProductStrings(in.d, required_space), params::kStringTableLanguage);
+std::vector<ResourceInput> CommonResources(const Inputs& in, const Text& required_space,
+                                           const PeImage& stub) {
+  std::vector<ResourceInput> r =
+      StringTableResources(ProductStrings(in.d, required_space), params::kStringTableLanguage);
   std::uint16_t next_icon = 1;
   for (const ResourceEntry& e : stub.resources()) {
-    if (e.type == ResourceId::Id(kRtIcon) && !e.name.IsName() && e.name.id >= next_icon) next_icon = e.name.id + 1;
+    if (e.type == ResourceId::Id(kRtIcon) && !e.name.IsName() && e.name.id >= next_icon)
+      next_icon = e.name.id + 1;
   }
-  for (const auto& [name, icon] : {std::pair<const char16_t*, const Icon*>{params::kAppIconName, &in.app_icon},
-                                   std::pair<const char16_t*, const Icon*>{params::kFileIconName, &in.file_icon}}) {
-    r.push_back({ResourceId::Id(kRtGroupIcon), ResourceId::Name(name), 0, GroupIconResource(icon->images, next_icon)});
+  for (const auto& [name, icon] :
+       {std::pair<const char16_t*, const Icon*>{params::kAppIconName, &in.app_icon},
+        std::pair<const char16_t*, const Icon*>{params::kFileIconName, &in.file_icon}}) {
+    r.push_back({ResourceId::Id(kRtGroupIcon), ResourceId::Name(name), 0,
+                 GroupIconResource(icon->images, next_icon)});
     for (const IconImage& image : icon->images) {
       r.push_back({ResourceId::Id(kRtIcon), ResourceId::Id(next_icon++), 0, image.data});
     }
@@ -88,16 +94,21 @@ tvcrypt::EnvelopeOptions SeededEnvelope(std::uint32_t seed, int cipher) {
   const auto c = tvcrypt::CreateCipherById(cipher);
   if (auto* block = dynamic_cast<tvcrypt::TCrypt_blockcipher*>(c.get())) {
     o.iv = Text();
-    for (std::size_t i = 0; i < static_cast<std::size_t>(block->BlockSize()) / 8; ++i) *o.iv += printable(94);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(block->BlockSize()) / 8; ++i)
+      *o.iv += printable(94);
   }
   return o;
 }
 
-std::unique_ptr<platform::File> OpenStub(const std::string& path, std::vector<std::string>* problems,
+std::unique_ptr<platform::File> OpenStub(const std::string& path,
+                                         std::vector<std::string>* problems,
                                          std::optional<PeImage>* image) {
-  std::unique_ptr<platform::File> f = platform::CurrentOs().OpenFileForRead(platform::HostPathToOsPath(path));
+  std::unique_ptr<platform::File> f =
+      platform::CurrentOs().OpenFileForRead(platform::HostPathToOsPath(path));
   if (!f) {
-    problems->push_back(path + " cannot be read; expected the generic program that ships with stptool (see --stub-dir)");
+    problems->push_back(
+        path +
+        " cannot be read; expected the generic program that ships with stptool (see --stub-dir)");
     return nullptr;
   }
   try {
@@ -117,13 +128,17 @@ void RemoveQuietly(const fs::path& p) {
 }  // namespace
 
 BuildProblems::BuildProblems(std::vector<std::string> problems)
-    : std::runtime_error(problems.empty() ? std::string() : problems.front()), problems_(std::move(problems)) {}
+    : std::runtime_error(problems.empty() ? std::string() : problems.front()),
+      problems_(std::move(problems)) {}
 
 Text RequiredSpaceText(std::int64_t bytes) {
   constexpr std::int64_t kKb = 1024, kMb = 1024 * 1024;
-  if (bytes < kMb) return platform::AsciiToText(std::to_string(std::max<std::int64_t>(1, (bytes + kKb - 1) / kKb)) + " KB");
+  if (bytes < kMb)
+    return platform::AsciiToText(
+        std::to_string(std::max<std::int64_t>(1, (bytes + kKb - 1) / kKb)) + " KB");
   const std::int64_t tenths = (bytes * 10 + kMb - 1) / kMb;
-  return platform::AsciiToText(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB");
+  return platform::AsciiToText(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) +
+                               " MB");
 }
 
 std::vector<std::uint8_t> InstalledFilesResource(const std::vector<Text>& paths) {
@@ -138,14 +153,16 @@ BuildResult BuildSetup(const BuildOptions& options) {
   CheckOutputPath(options.output, problems);
   const ProductDescription& d = in.d;
   // The size the wizard shows: as the description gives it, else computed from the payload.
-  const std::optional<Text> given_space =
-      d.given.contains(params::kIdRequiredSpace) ? std::optional<Text>(d.product.RequiredSpace) : std::nullopt;
+  const std::optional<Text> given_space = d.given.contains(params::kIdRequiredSpace)
+                                              ? std::optional<Text>(d.product.RequiredSpace)
+                                              : std::nullopt;
   std::optional<PeImage> setup_image, uninst_image;
   const std::string setup_stub_path = Utf8Of(HostPath(options.stub_dir) / kSetupStubName);
   const std::string uninst_stub_path = Utf8Of(HostPath(options.stub_dir) / kUninstStubName);
   std::unique_ptr<platform::File> setup_stub = OpenStub(setup_stub_path, &problems, &setup_image);
   std::unique_ptr<platform::File> uninst_stub;
-  if (!in.payload_has_uninstaller) uninst_stub = OpenStub(uninst_stub_path, &problems, &uninst_image);
+  if (!in.payload_has_uninstaller)
+    uninst_stub = OpenStub(uninst_stub_path, &problems, &uninst_image);
   if (!problems.empty()) throw BuildProblems(std::move(problems));
 
   // The rows in manifest order, the uninstaller last when the builder adds it.
@@ -161,8 +178,10 @@ BuildResult BuildSetup(const BuildOptions& options) {
     // Its size counts in the required space, which it carries itself: the uninstaller with the
     // final text is at most a few bytes longer than with a provisional one, and a file-aligned
     // image does not grow for that.
-    std::vector<ResourceInput> r = CommonResources(in, given_space.value_or(RequiredSpaceText(payload_bytes)), *uninst_image);
-    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0, InstalledFilesResource(installed)});
+    std::vector<ResourceInput> r =
+        CommonResources(in, given_space.value_or(RequiredSpaceText(payload_bytes)), *uninst_image);
+    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0,
+                 InstalledFilesResource(installed)});
     WriteImageWithResources(*uninst_stub, *uninst_image, r, nullptr, uninstaller);
     payload_bytes += uninstaller.Size();
   }
@@ -171,15 +190,21 @@ BuildResult BuildSetup(const BuildOptions& options) {
     // Written again with the final text.
     MemoryFile again;
     std::vector<ResourceInput> r = CommonResources(in, required_space, *uninst_image);
-    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0, InstalledFilesResource(installed)});
+    r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::kInstalledFilesName), 0,
+                 InstalledFilesResource(installed)});
     WriteImageWithResources(*uninst_stub, *uninst_image, r, nullptr, again);
     uninstaller = std::move(again);
   }
 
   std::vector<ResourceInput> resources = CommonResources(in, required_space, *setup_image);
-  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::BannerName(params::kLanguageChinese)), 0, in.banner_cn});
-  resources.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(params::BannerName(params::kLanguageEnglish)), 0, in.banner_en});
-  resources.push_back({ResourceId::Id(kRtBitmap), ResourceId::Name(params::kHeaderIconName), 0, BitmapResource(in.header_icon)});
+  resources.push_back({ResourceId::Id(kRtRcData),
+                       ResourceId::Name(params::BannerName(params::kLanguageChinese)), 0,
+                       in.banner_cn});
+  resources.push_back({ResourceId::Id(kRtRcData),
+                       ResourceId::Name(params::BannerName(params::kLanguageEnglish)), 0,
+                       in.banner_en});
+  resources.push_back({ResourceId::Id(kRtBitmap), ResourceId::Name(params::kHeaderIconName), 0,
+                       BitmapResource(in.header_icon)});
 
   package::PackOptions pack;
   pack.cipher = d.cipher;
@@ -189,7 +214,9 @@ BuildResult BuildSetup(const BuildOptions& options) {
   pack.level = options.level;
   pack.jobs = options.jobs;
   if (options.on_progress) {
-    pack.on_progress = [&options, payload_bytes](std::int64_t done) { options.on_progress(done, payload_bytes); };
+    pack.on_progress = [&options, payload_bytes](std::int64_t done) {
+      options.on_progress(done, payload_bytes);
+    };
   }
 
   platform::Os& os = platform::CurrentOs();
@@ -201,22 +228,24 @@ BuildResult BuildSetup(const BuildOptions& options) {
     {
       std::unique_ptr<platform::File> out = os.CreateFileForWrite(partial_os);
       if (!out) throw platform::EWriteError(u"Cannot create " + partial_os);
-      StreamedResource package{ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName), 0,
-                               [&](platform::File& sink) {
-                                 package::PackageWriter writer(std::make_unique<ForwardingFile>(sink), pack);
-                                 for (const PayloadFile& f : in.payload) {
-                                   std::unique_ptr<platform::File> source =
-                                       os.OpenFileForRead(platform::HostPathToOsPath(f.host_path));
-                                   if (!source) throw platform::EReadError(u"Cannot open " + Utf8ToText(f.host_path));
-                                   writer.AddFile(f.row, *source);
-                                 }
-                                 if (!in.payload_has_uninstaller) {
-                                   uninstaller.Seek(0, platform::SeekOrigin::kBegin);
-                                   writer.AddFile({Text(), kUninstallerName}, uninstaller);
-                                 }
-                                 writer.Finish();
-                               }};
-      const WrittenImage written = WriteImageWithResources(*setup_stub, *setup_image, resources, &package, *out);
+      StreamedResource package{
+          ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName), 0,
+          [&](platform::File& sink) {
+            package::PackageWriter writer(std::make_unique<ForwardingFile>(sink), pack);
+            for (const PayloadFile& f : in.payload) {
+              std::unique_ptr<platform::File> source =
+                  os.OpenFileForRead(platform::HostPathToOsPath(f.host_path));
+              if (!source) throw platform::EReadError(u"Cannot open " + Utf8ToText(f.host_path));
+              writer.AddFile(f.row, *source);
+            }
+            if (!in.payload_has_uninstaller) {
+              uninstaller.Seek(0, platform::SeekOrigin::kBegin);
+              writer.AddFile({Text(), kUninstallerName}, uninstaller);
+            }
+            writer.Finish();
+          }};
+      const WrittenImage written =
+          WriteImageWithResources(*setup_stub, *setup_image, resources, &package, *out);
       result.setup_bytes = written.file_size;
       result.package_offset = written.streamed_offset;
       result.package_bytes = written.streamed_size;
@@ -225,8 +254,11 @@ BuildResult BuildSetup(const BuildOptions& options) {
     std::unique_ptr<platform::File> back = os.OpenFileForRead(partial_os);
     if (!back) throw platform::EReadError(u"Cannot read back " + partial_os);
     const PeImage image(*back);
-    const ResourceEntry* pkg = image.Find(ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName));
-    if (!pkg || pkg->file_offset != result.package_offset || LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) != d.product.ExeBaseName) {
+    const ResourceEntry* pkg =
+        image.Find(ResourceId::Name(params::kPackageType), ResourceId::Name(params::kPackageName));
+    if (!pkg || pkg->file_offset != result.package_offset ||
+        LoadString(*back, image, params::kIdExeBaseName, params::kStringTableLanguage) !=
+            d.product.ExeBaseName) {
       throw platform::EFormatError(u"The written setup does not read back as written");
     }
     package::FileRange range(*back, pkg->file_offset, pkg->size);

@@ -26,11 +26,11 @@ inline constexpr char kUninstStubName[] = "uninst-stub.exe";
 using install::kUninstallerName;
 
 struct BuildOptions {
-  std::string description;  // the product description file, as the user named it
-  std::string output;       // the setup.exe to write
-  std::string stub_dir;     // the folder holding setup-stub.exe and uninst-stub.exe
-  std::optional<std::string> payload;   // a payload folder in place of the description's
-  std::optional<std::uint32_t> seed;    // fixed salt and initialisation vector
+  std::string description;             // the product description file, as the user named it
+  std::string output;                  // the setup.exe to write
+  std::string stub_dir;                // the folder holding setup-stub.exe and uninst-stub.exe
+  std::optional<std::string> payload;  // a payload folder in place of the description's
+  std::optional<std::uint32_t> seed;   // fixed salt and initialisation vector
   // How the package's members are compressed (package::PackOptions).
   package::MemberCompressor compressor = package::MemberCompressor::kLibdeflate;
   int level = package::kDefaultPackLevel;
@@ -40,7 +40,7 @@ struct BuildOptions {
 };
 
 struct BuildResult {
-  int files = 0;                  // in the package, the uninstaller included
+  int files = 0;                   // in the package, the uninstaller included
   std::int64_t payload_bytes = 0;  // their uninstalled size
   bool uninstaller_added = false;
   std::int64_t setup_bytes = 0;

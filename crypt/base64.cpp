@@ -11,7 +11,8 @@ constexpr std::uint8_t kPad = 255;  // the value "=" takes inside a group
 
 constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
   std::array<std::uint8_t, 256> table{};  // characters outside the alphabet count as 0
-  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
   table['='] = kPad;
   return table;
 }
@@ -70,7 +71,8 @@ std::string Base64EncodeText(const std::string& bytes) {
 
 std::string Base64DecodeText(const std::string& text) {
   std::string out(text.size() / 4 * 3, '\0');
-  out.resize(Base64DecodeBytes(text.data(), reinterpret_cast<std::uint8_t*>(out.data()), text.size()));
+  out.resize(
+      Base64DecodeBytes(text.data(), reinterpret_cast<std::uint8_t*>(out.data()), text.size()));
   return out;
 }
 

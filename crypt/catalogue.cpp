@@ -11,7 +11,8 @@ namespace {
 template <class Base, std::size_t N>
 int NumberOf(std::string_view text, const CatalogueEntry<Base> (&table)[N]) {
   for (const auto& entry : table) {
-    if (text == std::to_string(entry.number) || platform::EqualsIgnoringAsciiCase(text, entry.name)) {
+    if (text == std::to_string(entry.number) ||
+        platform::EqualsIgnoringAsciiCase(text, entry.name)) {
       return entry.number;
     }
   }

@@ -34,7 +34,8 @@ void Xor(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out, std::s
 
 }  // namespace
 
-// --- TCrypt_cipher --------------------------------------------------------------------------------
+// --- TCrypt_cipher
+// --------------------------------------------------------------------------------
 
 void TCrypt_cipher::CheckKeySize(std::uint32_t size) const {
   const auto max = static_cast<std::uint32_t>(GetMaxKeySize());
@@ -90,7 +91,8 @@ Text TCrypt_cipher::DecryptString(const Text& cipher_text) {
   return LeBytesToText(bytes, data.size() / 2);
 }
 
-// --- TCrypt_blockcipher ----------------------------------------------------------------------------
+// --- TCrypt_blockcipher
+// ----------------------------------------------------------------------------
 
 TCrypt_blockcipher::~TCrypt_blockcipher() { WipeChaining(); }
 
@@ -104,7 +106,8 @@ void TCrypt_blockcipher::CheckInitialized() const {
   if (!fInitialized) throw ECrypt_blockcipher(u"Cipher not initialized");
 }
 
-void TCrypt_blockcipher::Keyed(const std::uint8_t* key, std::size_t bytes, const void* init_vector) {
+void TCrypt_blockcipher::Keyed(const std::uint8_t* key, std::size_t bytes,
+                               const void* init_vector) {
   ExpandKey(key, bytes);
   const std::size_t n = BlockBytes();
   if (init_vector != nullptr) {

@@ -23,7 +23,8 @@ namespace tvcrypt {
 // Binds a block primitive to a block-cipher base (TCrypt_blockcipher64 or 128).
 template <class Prim, class Base>
 class TCrypt_blockcipher_over : public Base {
-  static_assert(Prim::kBlockBytes * 8 == Base::kBlockSize, "primitive and base disagree on the block");
+  static_assert(Prim::kBlockBytes * 8 == Base::kBlockSize,
+                "primitive and base disagree on the block");
 
  public:
   ~TCrypt_blockcipher_over() override {
@@ -32,8 +33,12 @@ class TCrypt_blockcipher_over : public Base {
 
  protected:
   void ExpandKey(const std::uint8_t* key, std::size_t bytes) override { prim_.SetKey(key, bytes); }
-  void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const override { prim_.EncryptBlock(in, out); }
-  void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const override { prim_.DecryptBlock(in, out); }
+  void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const override {
+    prim_.EncryptBlock(in, out);
+  }
+  void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const override {
+    prim_.DecryptBlock(in, out);
+  }
   void WipeKey() override { prim_.Wipe(); }
 
  private:

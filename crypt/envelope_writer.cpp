@@ -61,7 +61,8 @@ Text EncryptEnvelope(const Text& plain, int cipher, int digest, const Text& pass
     iv_chars = opts.iv ? *opts.iv : random_text(k);
     iv = platform::CurrentOs().WideToAnsi(iv_chars);
     if (iv_chars.size() != k || iv.size() != k) {
-      throw platform::Exception(u"The initialisation vector must be one byte per character, one block long");
+      throw platform::Exception(
+          u"The initialisation vector must be one byte per character, one block long");
     }
   }
   std::unique_ptr<TCrypt_cipher> c = KeyedCipher(cipher, digest, header, password, iv);

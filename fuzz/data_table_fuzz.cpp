@@ -35,12 +35,9 @@ bool SameCells(const TDataTable& a, const TDataTable& b, bool with_header) {
 
 TColumnSet ConvertSet(std::uint8_t choice) {
   switch (choice & 3) {
-    case 0:
-      return TColumnSet{};
-    case 1:
-      return TColumnSet{1};
-    case 2:
-      return TColumnSet{0, 2, 103};
+    case 0: return TColumnSet{};
+    case 1: return TColumnSet{1};
+    case 2: return TColumnSet{0, 2, 103};
     default: {
       TColumnSet all;
       for (std::int32_t c = 0; c <= TColumnSet::kMaxColumn; ++c) all.Include(c);

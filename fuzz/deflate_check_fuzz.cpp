@@ -86,7 +86,8 @@ std::vector<int> ChooseLengths(Choices& c, int count, int must) {
   };
   if (must >= 0) take(must);
   const unsigned wanted = 1 + c.Below(static_cast<unsigned>(count));
-  for (unsigned i = 0; i < wanted; ++i) take(static_cast<int>(c.Below(static_cast<unsigned>(count))));
+  for (unsigned i = 0; i < wanted; ++i)
+    take(static_cast<int>(c.Below(static_cast<unsigned>(count))));
   std::vector<int> lengths(static_cast<size_t>(count), 0);
   if (used.size() == 1) {
     lengths[static_cast<size_t>(used[0])] = c.Chance(8) ? 0 : 1;
@@ -241,9 +242,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memcpy(exact.get(), stream.data(), stream_size);
   const bool keeps = package::KeepsToZlibRules({exact.get(), stream_size});
   size_t fast_size = 0;
-  const bool fast_ok = libdeflate_zlib_decompress(Decompressor(), stream.data(), stream.size(),
-                                                  fast.data(), kRoom,
-                                                  &fast_size) == LIBDEFLATE_SUCCESS;
+  const bool fast_ok =
+      libdeflate_zlib_decompress(Decompressor(), stream.data(), stream.size(), fast.data(), kRoom,
+                                 &fast_size) == LIBDEFLATE_SUCCESS;
   if (!keeps || !fast_ok) return 0;
   size_t slow_size = 0;
   Require(ZlibInflate(stream, slow, &slow_size));

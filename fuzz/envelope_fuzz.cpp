@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const Text text = (options & 8) != 0
-                        ? Utf16(data + 1, size - 1)
-                        : os.AnsiToWide(std::string(reinterpret_cast<const char*>(data) + 1,
-                                                    size - 1));
+  const Text text =
+      (options & 8) != 0
+          ? Utf16(data + 1, size - 1)
+          : os.AnsiToWide(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
   (void)tvcrypt::DecryptEnvelope(text, password);
   return 0;
 }

@@ -11,6 +11,8 @@
 //   tests and zlib's output of every strategy; choices for built bodies (mode byte 1);
 // - product_description_fuzz: a full description, one in other letter cases with a BOM and CRLF,
 //   and one with a problem on every line.
+#include <zlib.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,8 +20,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <zlib.h>
 
 #include "crypt/catalogue.h"
 #include "crypt/envelope.h"

@@ -112,9 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   package::ExtractOptions options;
   options.system_dir = kSystemDir;
   try {
-    package::ExtractPackage(u"C:\\Setup.stp", u"C:\\target\\", Text(), [](std::int32_t percent) {
-      if (percent < 0 || percent > 100) __builtin_trap();
-    }, options);
+    package::ExtractPackage(
+        u"C:\\Setup.stp", u"C:\\target\\", Text(),
+        [](std::int32_t percent) {
+          if (percent < 0 || percent > 100) __builtin_trap();
+        },
+        options);
   } catch (const platform::Exception&) {
     // Bad packages end in the product's own errors; anything else escapes and is a finding.
   }

@@ -30,11 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
     if (description.cipher < 0 || description.digest < 0) __builtin_trap();
-    if (!builder::CheckFileName(description.product.ExeBaseName + u".exe").empty()) __builtin_trap();
+    if (!builder::CheckFileName(description.product.ExeBaseName + u".exe").empty())
+      __builtin_trap();
     // Publisher values given are sound; absent ones keep their defaults.
     if (!builder::CheckPublisherName(description.product.PublisherName).empty() ||
         !builder::CheckPublisherUrl(description.product.PublisherUrlCn).empty() ||
-        !builder::CheckPublisherFolder(description.product.PublisherFolder, description.code_page).empty()) {
+        !builder::CheckPublisherFolder(description.product.PublisherFolder, description.code_page)
+             .empty()) {
       __builtin_trap();
     }
   }

@@ -7,12 +7,12 @@
 #include "install/install_log.h"
 #include "install/uninstall_record.h"
 #include "package/extract.h"
+#include "params/resource_names.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
 #include "shell/registry.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
-#include "params/resource_names.h"
 
 namespace install {
 
@@ -41,9 +41,8 @@ class ResourceFile : public platform::File {
  public:
   explicit ResourceFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   bool Read(void* buffer, std::uint32_t size, std::uint32_t* read) override {
-    const std::size_t n = position_ >= bytes_.size()
-                              ? 0
-                              : std::min<std::size_t>(size, bytes_.size() - position_);
+    const std::size_t n =
+        position_ >= bytes_.size() ? 0 : std::min<std::size_t>(size, bytes_.size() - position_);
     if (n > 0) std::memcpy(buffer, bytes_.data() + position_, n);
     position_ += n;
     *read = static_cast<std::uint32_t>(n);
@@ -108,7 +107,8 @@ bool CreateSetupDir(const Text& setup_dir, Text* created) {
 }
 
 std::int64_t RequiredBytes() {
-  const auto bytes = platform::CurrentOs().FindResourceBytes(params::kPackageName, params::kPackageType);
+  const auto bytes =
+      platform::CurrentOs().FindResourceBytes(params::kPackageName, params::kPackageType);
   if (!bytes) throw platform::EReadError(u"The setup package resource is missing.");
   ResourceFile package(*bytes);
   return static_cast<std::int64_t>(bytes->size()) + package::UnpackedSize(package, Text());

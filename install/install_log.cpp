@@ -47,8 +47,6 @@ void OpenRequestedLog(InstallLog& log, const std::optional<Text>& requested,
                                              u"); the run goes on without it.\n"));
 }
 
-Text NumberText(std::int64_t n) {
-  return platform::AsciiToText(std::to_string(n));
-}
+Text NumberText(std::int64_t n) { return platform::AsciiToText(std::to_string(n)); }
 
 }  // namespace install

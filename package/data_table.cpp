@@ -19,13 +19,9 @@ constexpr char16_t kEscapedComma = 0x1A;
 constexpr char16_t kEscapedBar = 0x1B;
 
 // The part of a text before its first U+0000; table texts end there.
-TextView UpToNul(TextView text) {
-  return text.substr(0, std::min(text.find(u'\0'), text.size()));
-}
+TextView UpToNul(TextView text) { return text.substr(0, std::min(text.find(u'\0'), text.size())); }
 
-Text Decimal(std::int64_t value) {
-  return platform::AsciiToText(std::to_string(value));
-}
+Text Decimal(std::int64_t value) { return platform::AsciiToText(std::to_string(value)); }
 
 [[noreturn]] void ThrowIndex(std::int32_t index) {
   throw ERangeError(u"List index out of bounds (" + Decimal(index) + u")");
@@ -50,9 +46,7 @@ void WithUpdate(Body body, End end) {
   end();
 }
 
-bool IsDigit(char16_t c) {
-  return c >= u'0' && c <= u'9';
-}
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 int HexDigit(char16_t c) {
   if (IsDigit(c)) return c - u'0';
@@ -208,7 +202,8 @@ bool TCell::AsBool() {
   // Spaces may lead a number, as they may lead an integer; not a word.
   const TextView text = text_;
   const std::size_t first = std::min(text.find_first_not_of(u' '), text.size());
-  if (const std::optional<bool> value = platform::DecimalIsNonZero(text.substr(first))) return *value;
+  if (const std::optional<bool> value = platform::DecimalIsNonZero(text.substr(first)))
+    return *value;
   throw EConvertError(u"'" + text_ + u"' is not a valid boolean value");
 }
 
@@ -234,12 +229,8 @@ std::int32_t TRow::GetIndex() const {
   return -1;
 }
 
-TCell& TRow::Items(std::int32_t index) {
-  return At(items_, index);
-}
-const TCell& TRow::Items(std::int32_t index) const {
-  return At(items_, index);
-}
+TCell& TRow::Items(std::int32_t index) { return At(items_, index); }
+const TCell& TRow::Items(std::int32_t index) const { return At(items_, index); }
 
 TCell& TRow::Append(Text stored) {
   auto cell = std::make_unique<TCell>(this);
@@ -288,9 +279,7 @@ void TRow::CopyFrom(const TRow& source) {
       [this] { EndUpdate(cmRowInit, nullptr); });
 }
 
-void TRow::BeginUpdate() {
-  ++update_count_;
-}
+void TRow::BeginUpdate() { ++update_count_; }
 
 void TRow::EndUpdate(TDataTableChangeMode mode, TCell* cell) {
   // An EndUpdate without its BeginUpdate is ignored rather than leaving the counter below zero,
@@ -323,12 +312,8 @@ TDataTable::~TDataTable() {
   for (auto& row : items_) row.reset();
 }
 
-TRow& TDataTable::Items(std::int32_t index) {
-  return At(items_, index);
-}
-const TRow& TDataTable::Items(std::int32_t index) const {
-  return At(items_, index);
-}
+TRow& TDataTable::Items(std::int32_t index) { return At(items_, index); }
+const TRow& TDataTable::Items(std::int32_t index) const { return At(items_, index); }
 
 void TDataTable::AddParsedRow(TextView piece) {
   auto row = std::make_unique<TRow>();
@@ -473,9 +458,7 @@ Text TDataTable::ToText(bool include_prop) const {
   return out;
 }
 
-void TDataTable::BeginUpdate() {
-  ++update_count_;
-}
+void TDataTable::BeginUpdate() { ++update_count_; }
 
 void TDataTable::EndUpdate(TDataTableChangeMode mode, TRow* row, TCell* cell, std::int32_t data1,
                            std::int32_t data2) {
@@ -511,18 +494,10 @@ void TDataTable::SetColIndex(std::int32_t index) {
   col_index_ = valid ? index : -1;
 }
 
-Text TDataTable::Name() const {
-  return property_row_->Items(0).Text();
-}
-void TDataTable::SetName(TextView name) {
-  property_row_->Items(0).SetText(name);
-}
-std::int32_t TDataTable::Value() {
-  return property_row_->Items(1).Value();
-}
-void TDataTable::SetValue(std::int32_t value) {
-  property_row_->Items(1).SetValue(value);
-}
+Text TDataTable::Name() const { return property_row_->Items(0).Text(); }
+void TDataTable::SetName(TextView name) { property_row_->Items(0).SetText(name); }
+std::int32_t TDataTable::Value() { return property_row_->Items(1).Value(); }
+void TDataTable::SetValue(std::int32_t value) { property_row_->Items(1).SetValue(value); }
 
 void TDataTable::SetFileName(TextView name) {
   if (name != file_name_) file_name_ = Text(name);
@@ -554,12 +529,8 @@ TDataTables::~TDataTables() {
   for (auto& table : items_) table.reset();
 }
 
-TDataTable& TDataTables::Items(std::int32_t index) {
-  return At(items_, index);
-}
-const TDataTable& TDataTables::Items(std::int32_t index) const {
-  return At(items_, index);
-}
+TDataTable& TDataTables::Items(std::int32_t index) { return At(items_, index); }
+const TDataTable& TDataTables::Items(std::int32_t index) const { return At(items_, index); }
 
 TDataTable& TDataTables::AddItem(std::unique_ptr<TDataTable> table) {
   if (table == nullptr) throw std::invalid_argument("TDataTables::AddItem: no table");
@@ -635,9 +606,7 @@ void TDataTables::Assign(const TPersistent& source) {
       [this] { EndUpdate(cmTablesInit, -1, nullptr, -1); });
 }
 
-void TDataTables::BeginUpdate() {
-  ++update_count_;
-}
+void TDataTables::BeginUpdate() { ++update_count_; }
 
 void TDataTables::EndUpdate(TDataTableChangeMode mode, std::int32_t count, TDataTable* table,
                             std::int32_t index) {

@@ -46,9 +46,8 @@ struct SymbolEntries {
   std::array<std::uint32_t, kDistSymbols> dist{};
   std::array<std::uint32_t, kCodeLengthSymbols> code_length{};
   SymbolEntries() {
-    static constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
-                                                      1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
-                                                      4, 4, 4, 4, 5, 5, 5, 5, 0};
+    static constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
     for (int s = 0; s < 256; ++s) lit_len[s] = MakeEntry(kLiteral, 0);
     lit_len[256] = MakeEntry(kEndOfBlock, 0);
     for (int s = 257; s < 286; ++s) lit_len[s] = MakeEntry(kLength, kLengthExtra[s - 257]);
@@ -144,7 +143,8 @@ bool BuildTable(const std::uint8_t* lengths, int count, const std::uint32_t* sym
     }
     const std::uint32_t offset = table[prefix] >> 16;
     const std::uint32_t entry = symbol_entries[s] + static_cast<std::uint32_t>(len - root_bits);
-    for (std::uint32_t i = reversed[s] >> root_bits; i < (1u << bits); i += 1u << (len - root_bits)) {
+    for (std::uint32_t i = reversed[s] >> root_bits; i < (1u << bits);
+         i += 1u << (len - root_bits)) {
       table[offset + i] = entry;
     }
   }

@@ -50,8 +50,10 @@ bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool IsParentReference(TextView component) {
   int dots = 0;
   for (char16_t c : component) {
-    if (c == u'.') ++dots;
-    else if (c != u' ') return false;
+    if (c == u'.')
+      ++dots;
+    else if (c != u' ')
+      return false;
   }
   return dots >= 2;
 }
@@ -144,8 +146,8 @@ std::int32_t ProgressPercent(std::int64_t done, std::int64_t total) {
 }
 
 Text SystemRowFolder(TextView dest, TextView system_dir) {
-  const TextView token = dest.find(u"System") != TextView::npos ? TextView(u"$System$")
-                                                                 : TextView(u"$Third$");
+  const TextView token =
+      dest.find(u"System") != TextView::npos ? TextView(u"$System$") : TextView(u"$Third$");
   if (!EqualsIgnoreCaseAt(dest, 0, token)) return Text();
   const Text rest = ResolveSystemFolder(dest.substr(token.size()), system_dir);
   return Text(system_dir) + rest;
@@ -248,9 +250,9 @@ void ExtractPackage(platform::File& package, const Text& target_dir, const Text&
       below_root = folder.substr(system_dir.size()) + name;
     }
     if (!StaysInside(below_root)) {
-      throw EFormatError(RowText(system ? u"Path leaves the system folder"
-                                        : u"Path leaves the target folder",
-                                 i, dest + name_cell));
+      throw EFormatError(
+          RowText(system ? u"Path leaves the system folder" : u"Path leaves the target folder", i,
+                  dest + name_cell));
     }
     const Text path = folder + name;
     CheckPathLimits(os, folder, path, i);

@@ -98,9 +98,10 @@ std::int32_t ProgressPercent(std::int64_t done, std::int64_t total);
 // begin with the token that the rule looks for.
 Text SystemRowFolder(TextView dest, TextView system_dir);
 
-// The folder of a row whose folder cell begins with "$", as the plain replacement rule gives it: when the cell contains "System"
-// (case-sensitive), every "$System$" is replaced by system_dir, otherwise every "$Third$"; both
-// tokens match without regard to letter case. A cell with neither token comes back unchanged.
+// The folder of a row whose folder cell begins with "$", as the plain replacement rule gives it:
+// when the cell contains "System" (case-sensitive), every "$System$" is replaced by system_dir,
+// otherwise every "$Third$"; both tokens match without regard to letter case. A cell with neither
+// token comes back unchanged.
 Text ResolveSystemFolder(TextView dest, TextView system_dir);
 
 // True when the relative path (folder cell followed by file name) stays inside the folder it is

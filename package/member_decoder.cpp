@@ -76,15 +76,13 @@ class Buffers {
   std::uint32_t out_size_ = 0;
 };
 
-void WriteAll(platform::File& out, const std::uint8_t* data, std::uint32_t size,
-              const Text& path) {
+void WriteAll(platform::File& out, const std::uint8_t* data, std::uint32_t size, const Text& path) {
   if (size > 0 && !out.Write(data, size)) throw EWriteError(u"Cannot write " + path);
 }
 
 // zlib's streaming inflate of member bytes [start, start + compressed) into out: see CopyMember.
 void StreamMember(platform::File& package, std::int64_t start, std::int32_t compressed,
-                  std::int32_t size, platform::File& out, const Text& out_path,
-                  Buffers& buffers) {
+                  std::int32_t size, platform::File& out, const Text& out_path, Buffers& buffers) {
   std::int64_t in_left = compressed;
   std::int64_t out_left = size;
   std::uint8_t* const in_buffer = buffers.In(std::min<std::int64_t>(in_left, kChunk));
@@ -200,8 +198,8 @@ class WholeMemberDecoder {
   // nothing, when the member must go through zlib instead. With a writer, the bytes are handed
   // to it and may still be on their way to out when this returns.
   bool TryCopy(platform::File& package, std::int64_t start, std::int32_t compressed,
-               std::int32_t size, platform::File& out, const Text& out_path,
-               const Buffers& buffers, WriteBehind* writer) {
+               std::int32_t size, platform::File& out, const Text& out_path, const Buffers& buffers,
+               WriteBehind* writer) {
     const Member member{start, compressed, size};
     if (!(prepared_ && *prepared_ == member)) {
       prepared_.reset();
@@ -383,8 +381,7 @@ bool MemberCopier::WritePending() const { return parts_->writer && parts_->write
 void MemberCopier::DecodeAhead(platform::File& package, std::int64_t package_size,
                                std::int64_t start, std::int32_t compressed, std::int32_t size) {
   if (parts_->whole_member) {
-    parts_->whole_member->Prepare(package, package_size, start, compressed, size,
-                                  parts_->buffers);
+    parts_->whole_member->Prepare(package, package_size, start, compressed, size, parts_->buffers);
   }
 }
 

@@ -34,8 +34,7 @@ class MemberCopier {
   // (before anything is written), EFormatError when zlib rejects the data and EWriteError when
   // out cannot be written. Leaves the package position unspecified.
   void Copy(platform::File& package, std::int64_t package_size, std::int64_t start,
-            std::int32_t compressed, std::int32_t size, platform::File& out,
-            const Text& out_path);
+            std::int32_t compressed, std::int32_t size, platform::File& out, const Text& out_path);
 
   // True when the last Copy handed its bytes to the writer thread.
   bool WritePending() const;

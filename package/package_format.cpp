@@ -1,6 +1,5 @@
 #include "package/package_format.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -107,9 +106,10 @@ std::string ReadManifestBytes(platform::File& file, const ManifestLocation& loca
   return bytes;
 }
 
-Text ReadManifestText(platform::File& file, const ManifestLocation& location, const Text& password) {
-  return tvcrypt::DecryptEnvelope(platform::CurrentOs().AnsiToWide(ReadManifestBytes(file, location)),
-                                  password);
+Text ReadManifestText(platform::File& file, const ManifestLocation& location,
+                      const Text& password) {
+  return tvcrypt::DecryptEnvelope(
+      platform::CurrentOs().AnsiToWide(ReadManifestBytes(file, location)), password);
 }
 
 std::unique_ptr<tvdata::TDataTable> EmptyManifestTable() {

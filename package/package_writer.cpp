@@ -204,7 +204,8 @@ void PackageWriter::AddFile(ManifestRow row, platform::File& source) {
   std::uint32_t size = 0;
   while (size <= capacity) {
     std::uint32_t got = 0;
-    if (!source.Read(member->input.data() + size, static_cast<std::uint32_t>(capacity + 1 - size), &got)) {
+    if (!source.Read(member->input.data() + size, static_cast<std::uint32_t>(capacity + 1 - size),
+                     &got)) {
       throw EReadError(u"Cannot read " + row.folder + row.name);
     }
     if (got == 0) break;
@@ -291,9 +292,8 @@ void PackageWriter::Finish() {
   while (!queued_.empty()) WriteNextMember();
   pool_.reset();
   const Text plain = FormatManifestText(rows_, options_.name);
-  const Text envelope =
-      tvcrypt::EncryptEnvelope(plain, options_.cipher, options_.digest, options_.password,
-                               options_.envelope);
+  const Text envelope = tvcrypt::EncryptEnvelope(plain, options_.cipher, options_.digest,
+                                                 options_.password, options_.envelope);
   WriteManifestAndTail(*out_, platform::CurrentOs().WideToAnsi(envelope), options_.tail);
   out_.reset();
 }

@@ -171,8 +171,9 @@ std::vector<Text> VerifyPackage(platform::File& package, const Text& password) {
   bool any_row = table.ItemCount() == 0;
   for (int i = 0; i < table.ItemCount() && !any_row; ++i) any_row = table.Items(i).ItemCount() >= 4;
   if (!any_row) {
-    problems.push_back(u"the manifest does not decrypt to a table of files (wrong password, or "
-                       u"damaged)");
+    problems.push_back(
+        u"the manifest does not decrypt to a table of files (wrong password, or "
+        u"damaged)");
     return problems;
   }
   std::vector<Member> members;

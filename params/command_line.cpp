@@ -7,13 +7,9 @@ namespace params {
 
 namespace {
 
-bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t';
-}
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-bool IsLetter(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
+bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 bool StartsWithIgnoringCase(TextView text, TextView prefix) {
   return text.size() >= prefix.size() &&

@@ -51,9 +51,7 @@ Text StoredText(const ParamRow& row, const ProductParams& p) {
   return row.flag ? FreewareText(p.*row.flag) : p.*row.text;
 }
 
-std::optional<bool> ParseBoolText(TextView text) {
-  return platform::BoolFromText(Trim(text));
-}
+std::optional<bool> ParseBoolText(TextView text) { return platform::BoolFromText(Trim(text)); }
 
 bool FreewareFromText(TextView text) { return ParseBoolText(text).value_or(false); }
 

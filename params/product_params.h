@@ -46,9 +46,9 @@ struct ProductParams {
   Text ExeBaseName;
   Text Version;
   Text RequiredSpace;  // display text, never parsed
-  Text PublisherName;    // the uninstall entry's Publisher, the licence's closing line
+  Text PublisherName;  // the uninstall entry's Publisher, the licence's closing line
   Text PublisherNameCn;
-  Text PublisherUrl;     // the uninstall entry's URLInfoAbout
+  Text PublisherUrl;  // the uninstall entry's URLInfoAbout
   Text PublisherUrlCn;
   Text PublisherFolder;  // below Program Files: …\PublisherFolder\ExeBaseName
   Text License;          // the whole licence text, lines ended by CRLF; empty: the built-in terms
@@ -67,9 +67,9 @@ enum class ParamKind {
 // The description reader, the builder's string writer, the setup's and the uninstaller's loaders,
 // `stptool info` and `stptool build --help` all walk kParams, so a parameter is declared here once.
 struct ParamRow {
-  std::uint32_t id;               // string table id
-  const char* section;            // section of the product description (lower case)
-  const char* key;                // key in that section; also the name stptool info shows
+  std::uint32_t id;     // string table id
+  const char* section;  // section of the product description (lower case)
+  const char* key;      // key in that section; also the name stptool info shows
   ParamKind kind;
   const char16_t* default_value;  // stored when the key is absent; nullptr: none (see required)
   bool required;                  // a description without the key (or with it empty) is refused
@@ -101,7 +101,8 @@ inline constexpr ParamRow kParams[] = {
     {kIdRequiredSpace, "product", "RequiredSpace", ParamKind::kSize, nullptr, false, "12 MB",
      "optional: the space the wizard says it needs; computed from the payload when absent",
      &ProductParams::RequiredSpace, nullptr},
-    {kIdPublisherName, "publisher", "Name", ParamKind::kText, u"Tavrel Software", false, "Maker Ltd",
+    {kIdPublisherName, "publisher", "Name", ParamKind::kText, u"Tavrel Software", false,
+     "Maker Ltd",
      "optional: the publisher in the uninstall entry and the built-in licence, English",
      &ProductParams::PublisherName, nullptr},
     {kIdPublisherNameCn, "publisher", "NameCn", ParamKind::kText, u"塔维软件工作室", false, "...",
@@ -112,8 +113,8 @@ inline constexpr ParamRow kParams[] = {
      &ProductParams::PublisherUrl, nullptr},
     {kIdPublisherUrlCn, "publisher", "UrlCn", ParamKind::kText,
      u"http://www.tavrel.com/index_chs.shtml", false, "https://maker.example/cn/",
-     "optional: the same in Chinese (default: Url when Url is given)", &ProductParams::PublisherUrlCn,
-     nullptr},
+     "optional: the same in Chinese (default: Url when Url is given)",
+     &ProductParams::PublisherUrlCn, nullptr},
     {kIdPublisherFolder, "publisher", "Folder", ParamKind::kText, u"Tavrel Soft", false, "Maker",
      "optional: the folder below Program Files the setup proposes, removed with the last product",
      &ProductParams::PublisherFolder, nullptr},

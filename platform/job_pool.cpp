@@ -58,7 +58,8 @@ std::shared_ptr<JobPool::Ticket> JobPool::Submit(Work work) {
     return ticket;
   }
   // Not run here instead: it would use a worker's state while that worker's thread may too.
-  if (!ticket->done_.Valid()) throw std::runtime_error("The system has no semaphore left for a job");
+  if (!ticket->done_.Valid())
+    throw std::runtime_error("The system has no semaphore left for a job");
   {
     Hold hold(lock_);
     queue_.push_back(ticket);

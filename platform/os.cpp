@@ -1,5 +1,6 @@
-#include "platform/errors.h"
 #include "platform/os.h"
+
+#include "platform/errors.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -113,14 +113,14 @@ struct Guid {
 };
 
 // The shell link class and the interfaces the product asks of it (published by Windows).
-inline constexpr Guid kClsidShellLink = {0x00021401, 0x0000, 0x0000,
-                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr Guid kIidIUnknown = {0x00000000, 0x0000, 0x0000,
-                                      {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr Guid kIidIShellLinkW = {0x000214F9, 0x0000, 0x0000,
-                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr Guid kIidIPersistFile = {0x0000010B, 0x0000, 0x0000,
-                                          {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kClsidShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIShellLinkW = {
+    0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIidIPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // --- Files ---------------------------------------------------------------------------------------
 enum class SeekOrigin { kBegin = 0, kCurrent = 1, kEnd = 2 };
@@ -207,7 +207,8 @@ class Os {
   // MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, ...), nullopt when the bytes hold a
   // sequence the code page does not define. Not for UTF-8 (65001), which takes no such flags.
   virtual bool IsValidCodePage(std::uint32_t code_page) = 0;
-  virtual std::string WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) = 0;
+  virtual std::string WideToCodePage(std::uint32_t code_page, TextView text,
+                                     bool* used_default) = 0;
   virtual std::optional<Text> CodePageToWide(std::uint32_t code_page, std::string_view bytes) = 0;
 
   // Files and folders (kernel32).
@@ -265,8 +266,8 @@ class Os {
                                   std::unique_ptr<ShellLink>* link) = 0;
   // SHGetSpecialFolderLocation(root_csidl) + SHBrowseForFolderW + SHGetPathFromIDListW.
   // Returns false when the user cancels or no path results.
-  virtual bool BrowseForFolder(Handle owner, const Text& title, int root_csidl,
-                               std::uint32_t flags, Text* path) = 0;
+  virtual bool BrowseForFolder(Handle owner, const Text& title, int root_csidl, std::uint32_t flags,
+                               Text* path) = 0;
   virtual bool ShellExecuteEx(ShellExecuteInfo* info) = 0;
 
   // Resources of the running executable.

@@ -121,8 +121,8 @@ Text GetShellFolder(TShellFolderKind kind) {
   }
   KeyGuard folders;
   if (explorer.get() == 0 ||
-      os.RegOpenKeyEx(explorer.get(), u"Shell Folders", platform::kKeyAllAccess,
-                      folders.out()) != platform::kErrorSuccess) {
+      os.RegOpenKeyEx(explorer.get(), u"Shell Folders", platform::kKeyAllAccess, folders.out()) !=
+          platform::kErrorSuccess) {
     *folders.out() = 0;
   }
   auto read = [&](const char16_t* name) {
@@ -198,8 +198,8 @@ Text FindInstalledFolder(const Text& display_name, const Text& folder_name) {
             kQuickLaunchSuffix;
   } else {
     first = RegReadStringValue(platform::kHkeyCurrentUser, kShellFoldersKey, folder_name);
-    second = RegReadStringValue(platform::kHkeyLocalMachine, kShellFoldersKey,
-                                u"Common " + folder_name);
+    second =
+        RegReadStringValue(platform::kHkeyLocalMachine, kShellFoldersKey, u"Common " + folder_name);
   }
   // The user's own shortcut wins over the all-users one.
   Text result = ProbeFolder(first, display_name);

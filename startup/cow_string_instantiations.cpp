@@ -13,7 +13,8 @@ template char* std::string::_S_construct(std::string::size_type, char, const std
 template void std::string::_Rep::_M_destroy(const std::allocator<char>&) throw();
 template void std::string::_Rep::_M_dispose(const std::allocator<char>&);
 template char* std::string::_Rep::_M_clone(const std::allocator<char>&, std::string::size_type);
-template std::string::_Rep* std::string::_Rep::_S_create(std::string::size_type, std::string::size_type,
-                                                        const std::allocator<char>&);
+template std::string::_Rep* std::string::_Rep::_S_create(std::string::size_type,
+                                                         std::string::size_type,
+                                                         const std::allocator<char>&);
 template void std::string::swap(std::string&);
 template std::string& std::string::assign(const std::string&);

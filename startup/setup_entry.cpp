@@ -4,17 +4,16 @@
 #include "install/running_check.h"
 #include "params/command_line.h"
 #include "params/product_params.h"
+#include "params/resource_names.h"
 #include "wizard/setup_form.h"
 #include "wizard/silent_setup.h"
 #include "wizard/texts.h"
-#include "params/resource_names.h"
 
 namespace startup {
 
 using platform::Text;
 
 namespace {
-
 
 int Finish(install::InstallLog& log, const Text& result, int code) {
   log.Line({u"Result: ", result});
@@ -33,12 +32,12 @@ int RunSetup(ui::Backend& backend) {
   const Text command_line = os.GetCommandLine();
   const params::CommandLine switches = params::ParseArguments(params::ArgumentsOf(command_line));
   install::InstallLog log;
-  install::OpenRequestedLog(log, switches.log_file,
-                            params::LoadParamString(params::kIdExeBaseName), u"-setup.log");
+  install::OpenRequestedLog(log, switches.log_file, params::LoadParamString(params::kIdExeBaseName),
+                            u"-setup.log");
   log.Line({u"Command line: ", command_line});
   for (const Text& other : switches.others) log.Line({u"Argument ignored: ", other});
-  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
-            u" (code page ", install::NumberText(code_page), u")"});
+  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English", u" (code page ",
+            install::NumberText(code_page), u")"});
   log.Line(switches.silent ? u"Mode: silent" : u"Mode: wizard");
 
   // Without a window of its own yet, the boxes below have no owner.
@@ -46,11 +45,9 @@ int RunSetup(ui::Backend& backend) {
   if (!switches.bad_switch.empty()) {
     log.Line({u"Bad switch: ", switches.bad_switch});
     if (!switches.silent) {
-      os.MessageBox(0,
-                    params::BadSwitchMessage(language, switches.bad_switch,
-                                             wizard::SetupUsage(language)),
-                    caption,
-                    platform::kMbOk);
+      os.MessageBox(
+          0, params::BadSwitchMessage(language, switches.bad_switch, wizard::SetupUsage(language)),
+          caption, platform::kMbOk);
     }
     return Finish(log, u"nothing done", wizard::kExitBadSwitch);
   }
@@ -65,8 +62,7 @@ int RunSetup(ui::Backend& backend) {
     log.Line({u"The product is running: ", window.RunningTitle});
     if (switches.silent) return Finish(log, u"nothing done", wizard::kExitProductRunning);
     // Shown before the application exists, so it has no owner window.
-    os.MessageBox(0,
-                  wizard::SetupRunningMessage(language, window.RunningTitle, window.WindowTitle),
+    os.MessageBox(0, wizard::SetupRunningMessage(language, window.RunningTitle, window.WindowTitle),
                   caption, platform::kMbOk);
     return Finish(log, u"nothing done", 0);
   }

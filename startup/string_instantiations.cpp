@@ -16,4 +16,5 @@
 #include <string>
 
 template void std::string::_M_assign(const std::string&);
-template std::string::pointer std::string::_M_create(std::string::size_type&, std::string::size_type);
+template std::string::pointer std::string::_M_create(std::string::size_type&,
+                                                     std::string::size_type);

@@ -1,12 +1,12 @@
 // The Windows entry point of setup.exe: puts the real Windows behind the OS boundary and the
 // Win32 controls behind the control layer, then runs the portable entry routine.
+#include <cstdlib>
+
 #include "platform/win32/dll_search.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 #include "startup/setup_entry.h"
 #include "ui/win32_backend.h"
-
-#include <cstdlib>
 
 // The C++ runtime's default terminate handler prints the demangled type of an uncaught exception
 // to a console that a GUI program does not have, and drags about 50 KB of demangler into the

@@ -203,8 +203,7 @@ void Control::Realign() {
         case Align::kClient:
           r = {area.left, area.top, std::max(0, area.width), std::max(0, area.height)};
           break;
-        case Align::kNone:
-          break;
+        case Align::kNone: break;
       }
       if (!child->visible_) area = keep;
       child->ApplyBounds(r);

@@ -17,7 +17,8 @@
 //   the backend never computes positions, except that a form with Style::screen_center is centred
 //   on the screen when it is first shown (its left/top are then ignored) and a control with
 //   Style::auto_size is sized to its text (its width/height are then ignored).
-// - For a form, SetBounds is the outer window rectangle (frame and caption included); the layer asks
+// - For a form, SetBounds is the outer window rectangle (frame and caption included); the layer
+// asks
 //   ClientSize for the area its children are aligned in, and again after every Resized event.
 // - Fonts and colours arrive resolved: a control that inherits its parent's font or colour receives
 //   the parent's value, again whenever the parent's value changes. Labels, check boxes and group
@@ -71,9 +72,9 @@ constexpr Color Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 constexpr Color SystemColor(int index) { return kSystemColorFlag | static_cast<Color>(index); }
 constexpr bool IsSystemColor(Color c) { return (c & kSystemColorFlag) != 0; }
-inline constexpr Color kColorWindow = SystemColor(5);       // COLOR_WINDOW
-inline constexpr Color kColorWindowText = SystemColor(8);   // COLOR_WINDOWTEXT
-inline constexpr Color kColorBtnFace = SystemColor(15);     // COLOR_BTNFACE
+inline constexpr Color kColorWindow = SystemColor(5);      // COLOR_WINDOW
+inline constexpr Color kColorWindowText = SystemColor(8);  // COLOR_WINDOWTEXT
+inline constexpr Color kColorBtnFace = SystemColor(15);    // COLOR_BTNFACE
 inline constexpr Color kColorWhite = Rgb(255, 255, 255);
 inline constexpr Color kColorCream = Rgb(255, 251, 240);
 
@@ -109,15 +110,15 @@ struct Style {
   bool auto_size = false;  // label, check box: the backend sizes the control to its text
   bool read_only = false;  // edit, memo
   ScrollBars scroll_bars = ScrollBars::kNone;  // memo
-  bool border = false;       // panel: a sunken/raised frame; off = flat
-  bool center = false;       // image: centre the picture in the bounds
+  bool border = false;                         // panel: a sunken/raised frame; off = flat
+  bool center = false;                         // image: centre the picture in the bounds
   bool transparent = false;  // image: a BMP's bottom-left pixel colour is see-through
   int tab_order = -1;        // position among its siblings' tab stops; -1 = creation order
   // Forms.
   bool system_menu = true;
   bool minimize_box = true;
   bool maximize_box = true;
-  bool sizeable = true;       // resizable frame
+  bool sizeable = true;        // resizable frame
   bool screen_center = false;  // centred on the desktop when first shown
   friend bool operator==(const Style&, const Style&) = default;
 };
@@ -125,7 +126,7 @@ struct Style {
 // What the user did, reported by the backend to the layer (in practice: to the Application).
 class EventSink {
  public:
-  virtual void Clicked(ControlId id) = 0;                        // button or check box pressed
+  virtual void Clicked(ControlId id) = 0;                       // button or check box pressed
   virtual void TextEdited(ControlId id, const Text& text) = 0;  // edit text changed by typing
   virtual void CheckToggled(ControlId id, bool checked) = 0;    // followed by Clicked
   virtual void CloseRequested(ControlId form) = 0;              // the window's close box / Alt+F4
@@ -159,7 +160,8 @@ class Backend {
   virtual void PostQuit() = 0;
 
   // Controls. The name is the control's name in the form (for tests, drivers and debugging).
-  virtual void CreateControl(ControlId id, ControlKind kind, ControlId parent, const Text& name) = 0;
+  virtual void CreateControl(ControlId id, ControlKind kind, ControlId parent,
+                             const Text& name) = 0;
   virtual void DestroyControl(ControlId id) = 0;
   virtual void SetParent(ControlId id, ControlId parent) = 0;
   virtual void SetStyle(ControlId id, const Style& style) = 0;

@@ -2,6 +2,8 @@
 // windows.
 #include "ui/win32_backend.h"
 
+#include <commctrl.h>
+
 #include <map>
 #include <optional>
 #include <tuple>
@@ -12,8 +14,6 @@
 #include "platform/win32/dll_search.h"
 #include "platform/win32/windows_api.h"
 #include "ui/win32_picture.h"
-
-#include <commctrl.h>
 
 namespace ui {
 namespace {
@@ -45,10 +45,10 @@ struct IconDeleter {
 };
 using IconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
+using win32::DecodePicture;
 using win32::Pixels;
 using win32::TopDownInfo;
 using win32::WindowDc;
-using win32::DecodePicture;
 
 std::uint32_t ToPixel(COLORREF color) {
   return (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
@@ -56,7 +56,8 @@ std::uint32_t ToPixel(COLORREF color) {
 
 }  // namespace
 
-// --- The backend's state and window procedures -----------------------------------------------------
+// --- The backend's state and window procedures
+// -----------------------------------------------------
 
 struct Win32Backend::Impl {
   struct Entry {
@@ -105,10 +106,10 @@ struct Win32Backend::Impl {
     auto key = std::make_tuple(font.name, font.height, font.bold);
     auto it = fonts.find(key);
     if (it == fonts.end()) {
-      HFONT created = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                  Wide(font.name));
+      HFONT created =
+          CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_DONTCARE, Wide(font.name));
       it = fonts.emplace(key, GdiObject(created)).first;
     }
     return static_cast<HFONT>(it->second.get());
@@ -158,15 +159,9 @@ struct Win32Backend::Impl {
         style |= WS_CLIPCHILDREN;
         ex = WS_EX_CONTROLPARENT | (s.border ? WS_EX_STATICEDGE : 0);
         break;
-      case ControlKind::kLabel:
-        style |= LabelStyle(s);
-        break;
-      case ControlKind::kImage:
-        style |= SS_OWNERDRAW;
-        break;
-      case ControlKind::kBevel:
-        style |= SS_ETCHEDHORZ;
-        break;
+      case ControlKind::kLabel: style |= LabelStyle(s); break;
+      case ControlKind::kImage: style |= SS_OWNERDRAW; break;
+      case ControlKind::kBevel: style |= SS_ETCHEDHORZ; break;
       case ControlKind::kEdit:
         cls = L"EDIT";
         style |= WS_TABSTOP | ES_AUTOHSCROLL | (s.read_only ? ES_READONLY : 0);
@@ -197,12 +192,11 @@ struct Win32Backend::Impl {
         cls = L"BUTTON";
         style |= BS_PUSHBUTTON | WS_TABSTOP;
         break;
-      case ControlKind::kProgressBar:
-        cls = PROGRESS_CLASSW;
-        break;
+      case ControlKind::kProgressBar: cls = PROGRESS_CLASSW; break;
     }
-    HMENU child_id =
-        e->kind == ControlKind::kForm ? nullptr : reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
+    HMENU child_id = e->kind == ControlKind::kForm
+                         ? nullptr
+                         : reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
     // Our own classes find the backend through the creation parameter (WM_NCCREATE).
     const bool own_class = cls == kFormClass || cls == kPanelClass;
     HWND window = CreateWindowExW(ex, cls, L"", style, 0, 0, 0, 0, parent, child_id, instance,
@@ -369,8 +363,7 @@ struct Win32Backend::Impl {
         *result = 0;
         return true;
       }
-      default:
-        return false;
+      default: return false;
     }
   }
 
@@ -387,8 +380,7 @@ struct Win32Backend::Impl {
   static LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
       const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     LRESULT result = 0;

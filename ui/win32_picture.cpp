@@ -1,9 +1,9 @@
 #include "ui/win32_picture.h"
 
-#include <algorithm>
-
 #include <ocidl.h>
 #include <olectl.h>
+
+#include <algorithm>
 
 namespace ui::win32 {
 
@@ -80,8 +80,8 @@ std::optional<Pixels> DecodePicture(std::span<const std::uint8_t> bytes) {
   pixels.data.resize(static_cast<std::size_t>(pixels.width) * pixels.height);
   BITMAPINFO dib = TopDownInfo(pixels.width, pixels.height);
   WindowDc screen(nullptr);
-  if (GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(pixels.height), pixels.data.data(),
-                &dib, DIB_RGB_COLORS) != pixels.height) {
+  if (GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(pixels.height), pixels.data.data(), &dib,
+                DIB_RGB_COLORS) != pixels.height) {
     return std::nullopt;
   }
   return pixels;

@@ -9,6 +9,7 @@
 #include "install/uninstall_record.h"
 #include "params/command_line.h"
 #include "params/product_params.h"
+#include "params/resource_names.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
@@ -16,7 +17,6 @@
 #include "shell/registry.h"
 #include "shell/shell_links.h"
 #include "uninstall/uninstall_texts.h"
-#include "params/resource_names.h"
 
 namespace uninstall {
 
@@ -136,7 +136,7 @@ Plan MakePlan(const Text& self_path, std::vector<Text> files,
     Text command;
     try {
       command = shell::RegReadStringValue(platform::kHkeyLocalMachine, key,
-                                           install::kUninstallStringValue);
+                                          install::kUninstallStringValue);
     } catch (const platform::Exception&) {
       continue;  // not text: not an entry this program wrote
     }
@@ -232,7 +232,8 @@ int FinishSelfRemoval(const Text& folder_in, const Text& created_folder) {
   // Installed in the folder the setup proposes, the product leaves its publisher's folder (the
   // parameter [publisher] Folder) behind: it goes as well when nothing else is in it.
   const Text parent = WithoutTrailingSeparator(platform::FolderPart(folder));
-  if (removed && SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
+  if (removed &&
+      SameName(platform::LastComponent(parent), params::LoadProductParams().PublisherFolder)) {
     os.RemoveDirectory(parent);  // only when empty
   }
   // The folders the setup made on the way to the folder, and only those: the record must name
@@ -271,8 +272,8 @@ int RunUninstall(ui::Backend& backend) {
   install::InstallLog log;
   install::OpenRequestedLog(log, switches.log_file, product.ExeBaseName, u"-uninstall.log");
   log.Line({u"Command line: ", command_line});
-  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English",
-            u" (code page ", install::NumberText(code_page), u")"});
+  log.Line({u"Language: ", params::IsChinese(language) ? u"Chinese" : u"English", u" (code page ",
+            install::NumberText(code_page), u")"});
   const auto finish = [&log](const Text& result, int code) {
     log.Line({u"Result: ", result});
     log.Line({u"Exit code: ", install::NumberText(code)});
@@ -320,8 +321,8 @@ int RunUninstall(ui::Backend& backend) {
     files = ParseInstalledFiles(*bytes);
   }
   const Text self_path = os.ModuleFileName();
-  const Plan plan = MakePlan(self_path, std::move(files),
-                             {product.DisplayNameEn, product.DisplayNameCn});
+  const Plan plan =
+      MakePlan(self_path, std::move(files), {product.DisplayNameEn, product.DisplayNameCn});
   log.Line({u"Folder: ", plan.folder});
   for (const Text& file : plan.files) log.Line({u"File: ", plan.folder, file});
   for (const Text& link : plan.shortcuts) log.Line({u"Shortcut: ", link});

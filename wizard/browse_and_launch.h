@@ -8,7 +8,7 @@ namespace wizard {
 using platform::Handle;
 using platform::Text;
 
-inline constexpr int kCsidlDrives = 0x11;                // the computer folder that lists the drives
+inline constexpr int kCsidlDrives = 0x11;  // the computer folder that lists the drives
 inline constexpr std::uint32_t kBifReturnOnlyFsDirs = 0x01;
 inline constexpr std::uint32_t kBifNewDialogStyle = 0x40;
 

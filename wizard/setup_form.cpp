@@ -6,15 +6,15 @@
 #include <stdexcept>
 
 #include "install/install_engine.h"
+#include "params/product_params.h"
+#include "params/resource_names.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/little_endian.h"
 #include "shell/messages.h"
 #include "shell/shell_links.h"
 #include "shell/system_info.h"
-#include "params/product_params.h"
 #include "wizard/browse_and_launch.h"
-#include "params/resource_names.h"
 
 namespace wizard {
 
@@ -64,7 +64,6 @@ const LayoutEntry& EntryFor(const Text& name) {
 
 Style StyleOf(const char16_t* name) { return EntryFor(name).style; }
 
-
 bool IsTrimmed(char16_t c) { return c <= 32; }
 
 }  // namespace
@@ -102,7 +101,8 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
   file[0] = 'B';
   file[1] = 'M';
   platform::WriteLe32(file.data() + 2, static_cast<std::uint32_t>(file.size()));
-  platform::WriteLe32(file.data() + 10, static_cast<std::uint32_t>(kFileHeader + header_size + palette));
+  platform::WriteLe32(file.data() + 10,
+                      static_cast<std::uint32_t>(kFileHeader + header_size + palette));
   std::copy(resource.begin(), resource.end(), file.begin() + kFileHeader);
   return file;
 }
@@ -112,10 +112,11 @@ platform::Bytes BitmapFileFromResource(std::span<const std::uint8_t> resource) {
 TForm1::TForm1(ui::Application& app, int language, std::optional<Text> setup_dir,
                install::InstallLog* log)
     : ui::Form(app, u"Form1", kFormStyle),
-#define WIZARD_CONSTRUCT_CONTROL(name, type, parent, layout) name(parent, u"" #name, StyleOf(u"" #name)),
+#define WIZARD_CONSTRUCT_CONTROL(name, type, parent, layout) \
+  name(parent, u"" #name, StyleOf(u"" #name)),
       WIZARD_TFORM1_CONTROLS(WIZARD_CONSTRUCT_CONTROL)
 #undef WIZARD_CONSTRUCT_CONTROL
-      Language(language),
+          Language(language),
       given_setup_dir_(std::move(setup_dir)),
       log_(log) {
   SetText(u"Setup");
@@ -204,11 +205,11 @@ void TForm1::LoadImages() {
   platform::Os& os = platform::CurrentOs();
   // A missing picture leaves its place empty; the wizard works without it.
   if (auto bytes = os.FindResourceBytes(params::BannerName(Language),
-                                         params::ResourceTypeNumber(params::kRtRcData))) {
+                                        params::ResourceTypeNumber(params::kRtRcData))) {
     Image1.SetPicture({platform::Bytes(bytes->begin(), bytes->end()), ui::ImageType::kJpeg});
   }
   if (auto bytes = os.FindResourceBytes(params::kHeaderIconName,
-                                         params::ResourceTypeNumber(params::kRtBitmap))) {
+                                        params::ResourceTypeNumber(params::kRtBitmap))) {
     platform::Bytes file = BitmapFileFromResource(*bytes);
     if (!file.empty()) Image2.SetPicture({std::move(file), ui::ImageType::kBmp});
   }
@@ -258,7 +259,7 @@ void TForm1::SetupLanguage() {
 // --- Destination folder -----------------------------------------------------------------------
 
 ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
-                              const Text& exe_name) {
+                             const Text& exe_name) {
   // An unreadable shell folder setting means no earlier installation can be found there; it must
   // not stop the wizard from proposing its own folder.
   auto find = [&display_name](const char16_t* folder) -> Text {
@@ -274,8 +275,8 @@ ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_fol
     found.pop_back();  // the trailing backslash
     return {found, true};
   }
-  const Text program_files = platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES")
-                                 .value_or(Text());
+  const Text program_files =
+      platform::CurrentOs().GetEnvironmentVariable(u"PROGRAMFILES").value_or(Text());
   return {program_files + u"\\" + publisher_folder + u"\\" + exe_name, false};
 }
 
@@ -350,7 +351,9 @@ const Page kPages[] = {
 constexpr int kPageCount = static_cast<int>(std::size(kPages));
 
 // The page of a step (1-based); null for a step outside the wizard.
-const Page* PageAt(int step) { return step >= 1 && step <= kPageCount ? &kPages[step - 1] : nullptr; }
+const Page* PageAt(int step) {
+  return step >= 1 && step <= kPageCount ? &kPages[step - 1] : nullptr;
+}
 
 }  // namespace
 
@@ -359,7 +362,8 @@ void TForm1::ApplicationEvents1Idle() {
   for (const Page& page : kPages) (this->*page.panel).SetVisible(&page == current);
   btnPrev.SetVisible(current != nullptr && current->back_shown);
   btnClose.SetVisible(current != nullptr ? current->close_shown : FStep < 1);
-  btnNext.SetEnabled(current == nullptr || !current->next_needs_free_space || lblFreeSize.Visible());
+  btnNext.SetEnabled(current == nullptr || !current->next_needs_free_space ||
+                     lblFreeSize.Visible());
 }
 
 void TForm1::UpdateNextCaption() {
@@ -404,7 +408,8 @@ bool TForm1::InstallAction() {
   Text created;
   if (!install::CreateSetupDir(FSetupDir, &created)) {
     if (log_) log_->Line({u"Folder could not be created: ", FSetupDir});
-    platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(), platform::kMbOk);
+    platform::CurrentOs().MessageBox(WindowHandle(), FMsgFolderError, App().Title(),
+                                     platform::kMbOk);
     return false;
   }
   // A press after a failed one finds the folders the first press made: they are still the
@@ -412,8 +417,7 @@ bool TForm1::InstallAction() {
   if (!created.empty()) {
     created_folder_ = created;
     if (log_) log_->Line({u"Folders created from: ", created});
-  } else if (!created_folder_.empty() &&
-             !FSetupDir.starts_with(created_folder_ + u"\\")) {
+  } else if (!created_folder_.empty() && !FSetupDir.starts_with(created_folder_ + u"\\")) {
     created_folder_.clear();
   }
 

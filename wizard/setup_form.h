@@ -99,7 +99,7 @@ struct ProposedFolder {
   bool earlier_installation = false;
 };
 ProposedFolder ProposeFolder(const Text& display_name, const Text& publisher_folder,
-                              const Text& exe_name);
+                             const Text& exe_name);
 
 // The rule page 3 applies to a typed folder: usable (the free space shows and Install is enabled)
 // when it starts with the letter of a fixed drive, then ":\".

@@ -9,8 +9,7 @@
 
 namespace wizard {
 
-int RunSilentSetup(int language, const std::optional<Text>& setup_dir,
-                   install::InstallLog& log) {
+int RunSilentSetup(int language, const std::optional<Text>& setup_dir, install::InstallLog& log) {
   platform::Os& os = platform::CurrentOs();
   const params::ProductParams product = params::LoadProductParams();
   const bool chinese = params::IsChinese(language);
@@ -21,7 +20,8 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir,
     folder = *setup_dir;
     log.Line({u"Folder: ", folder, u" (from /D=)"});
   } else {
-    const ProposedFolder proposed = ProposeFolder(display_name, product.PublisherFolder, product.ExeBaseName);
+    const ProposedFolder proposed =
+        ProposeFolder(display_name, product.PublisherFolder, product.ExeBaseName);
     folder = proposed.folder;
     log.Line({u"Folder: ", folder,
               (proposed.earlier_installation ? u" (an earlier installation's folder)"
@@ -41,8 +41,8 @@ int RunSilentSetup(int language, const std::optional<Text>& setup_dir,
     return kExitUnpackFailed;
   }
   const std::int64_t free = shell::GetDriveFreeSpace(folder[0]);
-  log.Line({u"Free space on ", folder.substr(0, 2), u" ", install::NumberText(free), u" bytes, needed ",
-            install::NumberText(required), u" bytes"});
+  log.Line({u"Free space on ", folder.substr(0, 2), u" ", install::NumberText(free),
+            u" bytes, needed ", install::NumberText(required), u" bytes"});
   if (free >= 0 && free < required) {
     log.Line(u"Folder refused: not enough free space");
     return kExitFolderRefused;

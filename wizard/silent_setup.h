@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "platform/os.h"
 #include "install/install_log.h"
+#include "platform/os.h"
 
 namespace wizard {
 
@@ -25,7 +25,6 @@ inline constexpr int kExitShortcutsOrEntryFailed = 5;  // the files are installe
 // propose: a folder page 3 would refuse, or whose drive has less free space than the install
 // needs, is not touched. The shortcuts are those the wizard's check boxes make as they start;
 // the product is never started. language: 0 Chinese, else English, as for the wizard.
-int RunSilentSetup(int language, const std::optional<Text>& setup_dir,
-                   install::InstallLog& log);
+int RunSilentSetup(int language, const std::optional<Text>& setup_dir, install::InstallLog& log);
 
 }  // namespace wizard

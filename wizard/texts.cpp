@@ -56,10 +56,12 @@ std::vector<ControlText> ControlTexts(int language, const ProductTexts& p) {
   if (IsChinese(language)) {
     return {
         {u"lblWelcome", u"欢迎使用 " + name + u" V" + version + u" 安装\n向导"},
-        {u"lblWillInstall", u"此向导将引导您完成安装过程。\n\n单击 [下一步] 继续，单击 [取消] 退出安装。"},
-        {u"lblSetupFolder", u"安装程序将安装“" + name + u" V" + version +
-                                u"”到下列文件夹中。\n\n"
-                                u"如需安装到其它的文件夹，请直接修改或单击 [浏览] 选择另一个文件夹。"},
+        {u"lblWillInstall",
+         u"此向导将引导您完成安装过程。\n\n单击 [下一步] 继续，单击 [取消] 退出安装。"},
+        {u"lblSetupFolder",
+         u"安装程序将安装“" + name + u" V" + version +
+             u"”到下列文件夹中。\n\n"
+             u"如需安装到其它的文件夹，请直接修改或单击 [浏览] 选择另一个文件夹。"},
         {u"lblNeedSize", u"所需空间: " + p.NeedSize},
         {u"lblComplete", name + u" V" + version + u" 安装成功。"},
     };
@@ -71,9 +73,10 @@ std::vector<ControlText> ControlTexts(int language, const ProductTexts& p) {
                               u"Setup."},
       {u"lblLicense", u"License Agreement"},
       {u"lblLicenseTip", u"Please read the following important infomation before continuing."},
-      {u"lblAgreement", u"If you accept the terms of the agreement, click I Agree to continue. You "
-                        u"must accept the agreement to install " +
-                            name + u"."},
+      {u"lblAgreement",
+       u"If you accept the terms of the agreement, click I Agree to continue. You "
+       u"must accept the agreement to install " +
+           name + u"."},
       {u"lblFolder", u"Select Destination Location"},
       {u"lblFolderTip", u"Where should " + name + u" be installed?"},
       {u"lblSetupFolder", u"Setup will install " + name + u" " + version +
@@ -128,9 +131,10 @@ std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware
         u"",
         u"2. 不得对本软件进行反向工程、反编译或反汇编，不得修改本软件的任何文件。",
         u"",
-        freeware ? u"3. 本软件为免费软件，您可以自由地复制和传播本软件，但未经作者许可，不得将本"
-                   u"软件用于任何商业用途。"
-                 : u"3. 您可以自由地复制和传播本软件，但未经作者许可，不得将本软件用于任何商业用途。",
+        freeware
+            ? u"3. 本软件为免费软件，您可以自由地复制和传播本软件，但未经作者许可，不得将本"
+              u"软件用于任何商业用途。"
+            : u"3. 您可以自由地复制和传播本软件，但未经作者许可，不得将本软件用于任何商业用途。",
         u"",
         u"4. 本软件不含任何恶意代码。因使用不当而产生的风险由用户自行承担；因非法使用本软件而"
         u"产生的一切法律责任由用户承担。",
@@ -157,9 +161,10 @@ std::vector<Text> LicenseAgreement(int language, const Text& name, bool freeware
       u"",
       u"1. Disclaimer of Warranty",
       u"",
-      name + u" is provided \"as is\", without warranty of any kind, either expressed or implied, "
-             u"including, but not limited to, the implied warranties of merchantability and "
-             u"fitness for a particular purpose.",
+      name +
+          u" is provided \"as is\", without warranty of any kind, either expressed or implied, "
+          u"including, but not limited to, the implied warranties of merchantability and "
+          u"fitness for a particular purpose.",
       u"",
       u"In no event shall the author be liable for any loss of data, damages, loss of profits or "
       u"any other kind of loss arising from the use or misuse of this software.",

@@ -71,4 +71,3 @@ Text SetupUsage(int language);
 Text SetupRunningMessage(int language, const Text& running_title, const Text& window_title);
 
 }  // namespace wizard
-

@@ -11,7 +11,8 @@ namespace {
 platform::Text Manifest4k() {
   platform::Text text;
   for (int row = 0; text.size() < 2048; ++row) {  // 2048 UTF-16 units = 4096 bytes
-    text += u"bin\\,file" + platform::Text(1, static_cast<char16_t>(u'a' + row % 26)) + u".dll,12345,67890|";
+    text += u"bin\\,file" + platform::Text(1, static_cast<char16_t>(u'a' + row % 26)) +
+            u".dll,12345,67890|";
   }
   text.resize(2048);
   return text;

@@ -28,10 +28,10 @@
 // visibility are kept by the window system, files by the file system, the painted bar by the
 // screen), so the watching does not depend on the wizard's thread. PBM_GETPOS has to be answered
 // by that thread while it unpacks; each read waits at most 100 ms, and one not answered by then
-// counts as a window that does not respond. Exit code 0 when Finish appeared, 1 otherwise, 2 for a usage error.
+// counts as a window that does not respond. Exit code 0 when Finish appeared, 1 otherwise, 2 for a
+// usage error.
 #include <windows.h>
 #include <commctrl.h>
-
 #include <fcntl.h>
 #include <io.h>
 

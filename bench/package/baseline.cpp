@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
     while (rc != Z_STREAM_END) {
       if (zs.avail_in == 0) {
         if (in_left == 0) break;
-        const ssize_t got = ::read(in, in_buf.data(), in_left < (long long)kChunk ? in_left : kChunk);
+        const ssize_t got =
+            ::read(in, in_buf.data(), in_left < (long long)kChunk ? in_left : kChunk);
         if (got <= 0) Die("short package");
         in_left -= got;
         zs.next_in = in_buf.data();

@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
     }
     double t1 = CpuSeconds();
     for (const Member& m : members) {
-      if (!package::KeepsToZlibRules({reinterpret_cast<const std::uint8_t*>(m.stream.data()),
-                                      m.stream.size()})) {
+      if (!package::KeepsToZlibRules(
+              {reinterpret_cast<const std::uint8_t*>(m.stream.data()), m.stream.size()})) {
         Die("the check refused a member that zlib wrote");
       }
     }
@@ -104,9 +104,10 @@ int main(int argc, char** argv) {
   libdeflate_free_decompressor(decompressor);
   std::printf("%zu members, %.1f MB compressed, %.1f MB inflated; fastest of %d rounds, CPU s:\n",
               members.size(), total_in / 1e6, total_out / 1e6, rounds);
-  std::printf("libdeflate %.3f  check %.3f  zlib %.3f  (check / libdeflate %.2f, "
-              "(libdeflate + check) / zlib %.2f)\n",
-              best_libdeflate, best_check, best_zlib, best_check / best_libdeflate,
-              (best_libdeflate + best_check) / best_zlib);
+  std::printf(
+      "libdeflate %.3f  check %.3f  zlib %.3f  (check / libdeflate %.2f, "
+      "(libdeflate + check) / zlib %.2f)\n",
+      best_libdeflate, best_check, best_zlib, best_check / best_libdeflate,
+      (best_libdeflate + best_check) / best_zlib);
   return 0;
 }

@@ -1,7 +1,8 @@
 // Block cipher single-block encryption, ours next to Crypto++'s in the same run: 8-bit CFB costs
 // one such call per byte, so this is the figure that decides how fast envelopes open.
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSTP_BENCH=ON
-//   cmake --build build/bench --target bench_primitives && build/bench/bench/primitives/bench_primitives
+//   cmake --build build/bench --target bench_primitives &&
+//   build/bench/bench/primitives/bench_primitives
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <benchmark/benchmark.h>
 #include <cryptopp/aes.h>
@@ -68,8 +69,10 @@ void Theirs(benchmark::State& state, size_t keyBytes) {
 // Registered in pairs so that the output puts each cipher's two figures next to each other.
 template <class O, class T>
 void Pair(const char* name, size_t keyBytes) {
-  benchmark::RegisterBenchmark((std::string("Encrypt/") + name + "/ours").c_str(), Ours<O>, keyBytes);
-  benchmark::RegisterBenchmark((std::string("Encrypt/") + name + "/cryptopp").c_str(), Theirs<T>, keyBytes);
+  benchmark::RegisterBenchmark((std::string("Encrypt/") + name + "/ours").c_str(), Ours<O>,
+                               keyBytes);
+  benchmark::RegisterBenchmark((std::string("Encrypt/") + name + "/cryptopp").c_str(), Theirs<T>,
+                               keyBytes);
 }
 
 // Crypto++ runs AES on the AES-NI instructions where the processor has them; setup.exe targets

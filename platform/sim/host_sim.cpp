@@ -37,9 +37,8 @@ std::string HostPathsInMessage(const std::string& message) {
     const size_t drive = message.find("Z:\\", i);
     // Only a drive letter that starts a word: "XZ:\" is not a path.
     if (drive == std::string::npos) break;
-    const bool starts_word = drive == 0 || message[drive - 1] == ' ' ||
-                             message[drive - 1] == '"' || message[drive - 1] == '\'' ||
-                             message[drive - 1] == '(';
+    const bool starts_word = drive == 0 || message[drive - 1] == ' ' || message[drive - 1] == '"' ||
+                             message[drive - 1] == '\'' || message[drive - 1] == '(';
     if (!starts_word) {
       out.append(message, i, drive + 2 - i);
       i = drive + 2;

@@ -55,7 +55,8 @@ std::string IconvName(std::uint32_t code_page) {
 
 // The unit at byte at of UTF-16LE bytes.
 char16_t UnitAt(const std::string& le, size_t at) {
-  return static_cast<char16_t>(static_cast<std::uint8_t>(le[at]) | (static_cast<std::uint8_t>(le[at + 1]) << 8));
+  return static_cast<char16_t>(static_cast<std::uint8_t>(le[at]) |
+                               (static_cast<std::uint8_t>(le[at + 1]) << 8));
 }
 
 // The units of a text as UTF-16LE bytes.
@@ -69,7 +70,8 @@ void AppendLe(const char16_t* units, size_t count, std::string* out) {
 // Units 1 or 2: a surrogate pair is one code point; 0 for an unpaired surrogate.
 size_t CodePointUnits(TextView text, size_t i) {
   const char16_t c = text[i];
-  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+      text[i + 1] <= 0xDFFF) {
     return 2;
   }
   return c >= 0xD800 && c <= 0xDFFF ? 0 : 1;

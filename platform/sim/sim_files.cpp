@@ -431,8 +431,7 @@ std::unique_ptr<File> SimWindows::CreateFileForWrite(const Text& path) {
   if (!r) return nullptr;
   if (r->memory != nullptr) {
     std::unique_ptr<File> file;
-    return Succeed(r->memory->CreateForWrite(r->parts, shared_, &file)) ? std::move(file)
-                                                                        : nullptr;
+    return Succeed(r->memory->CreateForWrite(r->parts, shared_, &file)) ? std::move(file) : nullptr;
   }
   std::error_code ec;
   if (r->is_root || fs::is_directory(fs::status(r->host, ec))) {

@@ -43,7 +43,7 @@ struct RegValueNode {
 
 struct RegKey {
   Text name;
-  bool machine = false;  // under HKEY_LOCAL_MACHINE
+  bool machine = false;                              // under HKEY_LOCAL_MACHINE
   std::map<Text, std::unique_ptr<RegKey>> children;  // by upper-case name
   std::map<Text, RegValueNode> values;               // by upper-case name
 };

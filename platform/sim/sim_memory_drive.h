@@ -57,7 +57,7 @@ class MemoryVolume : public std::enable_shared_from_this<MemoryVolume> {
   };
   struct Node {
     Text name;
-    std::shared_ptr<Content> content;  // null for a folder
+    std::shared_ptr<Content> content;                            // null for a folder
     std::map<Text, std::unique_ptr<Node>, FoldedLess> children;  // by name, any letter case
   };
 

@@ -156,8 +156,7 @@ void SimWindows::SetRegistryValue(Handle root, const Text& key_path, const Text&
   administrator_ = admin;
 }
 
-std::optional<SimWindows::RegValue> SimWindows::GetRegistryValue(Handle root,
-                                                                 const Text& key_path,
+std::optional<SimWindows::RegValue> SimWindows::GetRegistryValue(Handle root, const Text& key_path,
                                                                  const Text& name) {
   Handle key = 0;
   if (OpenOrCreate(root, key_path, kKeyRead, false, &key) != kErrorSuccess) return std::nullopt;

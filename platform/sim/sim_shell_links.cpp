@@ -103,9 +103,8 @@ HResult SimWindows::InterfaceResult(const Guid& iid) const {
   for (const auto& failing : failing_interfaces_) {
     if (failing == iid) return kENoInterface;
   }
-  return (iid == kIidIUnknown || iid == kIidIShellLinkW || iid == kIidIPersistFile)
-             ? kSOk
-             : kENoInterface;
+  return (iid == kIidIUnknown || iid == kIidIShellLinkW || iid == kIidIPersistFile) ? kSOk
+                                                                                    : kENoInterface;
 }
 
 HResult SimWindows::CreateShellLink(std::uint32_t context, const Guid& iid,

@@ -79,7 +79,8 @@ Handle SimWindows::AddWindow(Text class_name, Text title) {
 
 Handle SimWindows::FindWindow(const Text* class_name, const Text* title) {
   for (const auto& w : windows_) {
-    if (class_name != nullptr && !EqualsIgnoringAsciiCase(UpToNul(*class_name), w.class_name)) continue;
+    if (class_name != nullptr && !EqualsIgnoringAsciiCase(UpToNul(*class_name), w.class_name))
+      continue;
     if (title != nullptr && UpToNul(*title) != TextView(w.title)) continue;
     return w.handle;
   }
@@ -167,7 +168,7 @@ std::optional<Text> SimWindows::LoadResString(std::uint32_t id, std::uint16_t la
 }
 
 std::optional<std::span<const std::uint8_t>> SimWindows::FindResourceBytes(const Text& name,
-                                                                            const Text& type) {
+                                                                           const Text& type) {
   auto it = resources_.find({AsciiUpper(UpToNul(name)), AsciiUpper(UpToNul(type))});
   if (it == resources_.end()) {
     shared_->last_error = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND

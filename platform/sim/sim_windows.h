@@ -237,15 +237,14 @@ class SimWindows : public Os {
                        Handle* key) override;
   LStatus RegQueryValueEx(Handle key, const Text& name, std::uint32_t* type, std::uint8_t* data,
                           std::uint32_t* size) override;
-  LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
-                        const std::uint8_t* data, std::uint32_t size) override;
+  LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override;
   LStatus RegCloseKey(Handle key) override;
   LStatus RegDeleteKey(Handle root, const Text& sub_key) override;
 
   Handle FindWindow(const Text* class_name, const Text* title) override;
   Handle GetActiveWindow() override { return active_window_; }
-  int MessageBox(Handle owner, const Text& text, const Text& caption,
-                 std::uint32_t flags) override;
+  int MessageBox(Handle owner, const Text& text, const Text& caption, std::uint32_t flags) override;
 
   std::uint32_t GetACP() override { return code_page_; }
   std::string WideToAnsi(TextView text) override;

@@ -47,7 +47,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     void operator()(LPWSTR* p) const { ::LocalFree(p); }
   };
   int count = 0;
-  const std::unique_ptr<LPWSTR, LocalDeleter> wide(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  const std::unique_ptr<LPWSTR, LocalDeleter> wide(
+      ::CommandLineToArgvW(::GetCommandLineW(), &count));
   if (!wide) {
     // Without the UTF-16 command line the ANSI arguments are the best there is.
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);

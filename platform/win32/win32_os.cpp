@@ -172,8 +172,8 @@ class Win32ShellLink : public ShellLink {
     if (buffer_chars > INT_MAX) return E_INVALIDARG;
     std::vector<wchar_t> buffer(buffer_chars + 1, L'\0');
     WIN32_FIND_DATAW find_data{};
-    const HRESULT hr = link_->GetPath(buffer.data(), static_cast<int>(buffer_chars), &find_data,
-                                      flags);
+    const HRESULT hr =
+        link_->GetPath(buffer.data(), static_cast<int>(buffer_chars), &find_data, flags);
     if (SUCCEEDED(hr)) *path = TextUpToNul(buffer.data(), buffer_chars);
     return hr;
   }
@@ -216,8 +216,7 @@ LStatus Win32Os::RegCreateKeyEx(Handle root, const Text& sub_key, std::uint32_t 
   return status;
 }
 
-LStatus Win32Os::RegOpenKeyEx(Handle root, const Text& sub_key, std::uint32_t access,
-                              Handle* key) {
+LStatus Win32Os::RegOpenKeyEx(Handle root, const Text& sub_key, std::uint32_t access, Handle* key) {
   HKEY result = nullptr;
   const LONG status = ::RegOpenKeyExW(FromHandle<HKEY>(root), W(sub_key), 0, access, &result);
   *key = status == ERROR_SUCCESS ? ToHandle(result) : 0;
@@ -228,8 +227,8 @@ LStatus Win32Os::RegQueryValueEx(Handle key, const Text& name, std::uint32_t* ty
                                  std::uint8_t* data, std::uint32_t* size) {
   DWORD value_type = 0;
   DWORD value_size = size != nullptr ? *size : 0;
-  const LONG status = ::RegQueryValueExW(FromHandle<HKEY>(key), W(name), nullptr, &value_type,
-                                         data, size != nullptr ? &value_size : nullptr);
+  const LONG status = ::RegQueryValueExW(FromHandle<HKEY>(key), W(name), nullptr, &value_type, data,
+                                         size != nullptr ? &value_size : nullptr);
   if (type != nullptr) *type = value_type;
   if (size != nullptr) *size = value_size;
   return status;
@@ -254,8 +253,7 @@ Handle Win32Os::FindWindow(const Text* class_name, const Text* title) {
 
 Handle Win32Os::GetActiveWindow() { return ToHandle(::GetActiveWindow()); }
 
-int Win32Os::MessageBox(Handle owner, const Text& text, const Text& caption,
-                        std::uint32_t flags) {
+int Win32Os::MessageBox(Handle owner, const Text& text, const Text& caption, std::uint32_t flags) {
   return ::MessageBoxW(FromHandle<HWND>(owner), W(text), W(caption), flags);
 }
 
@@ -274,11 +272,12 @@ std::string ToMultiByte(UINT code_page, DWORD flags, TextView text, BOOL* used_d
   }
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
-  const int needed = ::WideCharToMultiByte(code_page, flags, wide, length, nullptr, 0, nullptr, used_default);
+  const int needed =
+      ::WideCharToMultiByte(code_page, flags, wide, length, nullptr, 0, nullptr, used_default);
   if (needed <= 0) return {};
   std::string result(static_cast<std::size_t>(needed), '\0');
-  const int written =
-      ::WideCharToMultiByte(code_page, flags, wide, length, result.data(), needed, nullptr, used_default);
+  const int written = ::WideCharToMultiByte(code_page, flags, wide, length, result.data(), needed,
+                                            nullptr, used_default);
   result.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return result;
 }
@@ -294,7 +293,8 @@ std::optional<Text> ToWide(UINT code_page, DWORD flags, std::string_view bytes) 
   const int needed = ::MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
   if (needed <= 0) return std::nullopt;
   std::vector<wchar_t> buffer(static_cast<std::size_t>(needed));
-  const int written = ::MultiByteToWideChar(code_page, flags, bytes.data(), length, buffer.data(), needed);
+  const int written =
+      ::MultiByteToWideChar(code_page, flags, bytes.data(), length, buffer.data(), needed);
   if (written <= 0) return std::nullopt;
   return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(written));
 }
@@ -303,9 +303,13 @@ std::optional<Text> ToWide(UINT code_page, DWORD flags, std::string_view bytes) 
 
 std::string Win32Os::WideToAnsi(TextView text) { return ToMultiByte(CP_ACP, 0, text, nullptr); }
 
-Text Win32Os::AnsiToWide(std::string_view bytes) { return ToWide(CP_ACP, 0, bytes).value_or(Text()); }
+Text Win32Os::AnsiToWide(std::string_view bytes) {
+  return ToWide(CP_ACP, 0, bytes).value_or(Text());
+}
 
-bool Win32Os::IsValidCodePage(std::uint32_t code_page) { return ::IsValidCodePage(code_page) != FALSE; }
+bool Win32Os::IsValidCodePage(std::uint32_t code_page) {
+  return ::IsValidCodePage(code_page) != FALSE;
+}
 
 std::string Win32Os::WideToCodePage(std::uint32_t code_page, TextView text, bool* used_default) {
   BOOL defaulted = FALSE;
@@ -338,9 +342,7 @@ bool Win32Os::RemoveDirectory(const Text& path) { return ::RemoveDirectoryW(W(pa
 
 bool Win32Os::DeleteFile(const Text& path) { return ::DeleteFileW(W(path)) != FALSE; }
 
-std::uint32_t Win32Os::GetFileAttributes(const Text& path) {
-  return ::GetFileAttributesW(W(path));
-}
+std::uint32_t Win32Os::GetFileAttributes(const Text& path) { return ::GetFileAttributesW(W(path)); }
 
 std::unique_ptr<File> Win32Os::OpenFileForRead(const Text& path) {
   HANDLE handle = ::CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -408,8 +410,8 @@ bool Win32Os::GetDiskFreeSpaceEx(const Text& root, std::int64_t* free_to_caller,
 
 std::uint32_t Win32Os::GetSystemDirectory(Text* dir, std::uint32_t buffer_chars) {
   std::vector<wchar_t> buffer(buffer_chars + std::size_t{1}, L'\0');
-  const UINT result = ::GetSystemDirectoryW(buffer_chars > 0 ? buffer.data() : nullptr,
-                                            buffer_chars);
+  const UINT result =
+      ::GetSystemDirectoryW(buffer_chars > 0 ? buffer.data() : nullptr, buffer_chars);
   // A result of buffer_chars or more is the size needed; the buffer then holds nothing usable.
   if (result > 0 && result < buffer_chars) {
     *dir = TextUpToNul(buffer.data(), buffer_chars);
@@ -529,8 +531,8 @@ HResult Win32Os::CreateShellLink(std::uint32_t context, const Guid& iid,
   return hr;
 }
 
-bool Win32Os::BrowseForFolder(Handle owner, const Text& title, int root_csidl,
-                              std::uint32_t flags, Text* path) {
+bool Win32Os::BrowseForFolder(Handle owner, const Text& title, int root_csidl, std::uint32_t flags,
+                              Text* path) {
   LPITEMIDLIST root_raw = nullptr;
   // Without the root item the dialog starts at the desktop, as Windows does for a null root.
   if (FAILED(::SHGetSpecialFolderLocation(FromHandle<HWND>(owner), root_csidl, &root_raw))) {
@@ -577,8 +579,7 @@ std::optional<Text> Win32Os::LoadResString(std::uint32_t id, std::uint16_t langu
   // Strings live in blocks of 16: block id/16 + 1 holds, for each of its ids, a length (in
   // characters) followed by that many characters, without terminators.
   if (id > 0xFFFF) return std::nullopt;
-  HRSRC info = ::FindResourceExW(nullptr, RT_STRING,
-                                 MAKEINTRESOURCEW(id / 16 + 1), language);
+  HRSRC info = ::FindResourceExW(nullptr, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
   if (info == nullptr) return std::nullopt;
   HGLOBAL loaded = ::LoadResource(nullptr, info);
   const auto* block = static_cast<const WORD*>(::LockResource(loaded));

@@ -19,15 +19,14 @@ class Win32Os : public Os {
                        Handle* key) override;
   LStatus RegQueryValueEx(Handle key, const Text& name, std::uint32_t* type, std::uint8_t* data,
                           std::uint32_t* size) override;
-  LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type,
-                        const std::uint8_t* data, std::uint32_t size) override;
+  LStatus RegSetValueEx(Handle key, const Text& name, std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override;
   LStatus RegCloseKey(Handle key) override;
   LStatus RegDeleteKey(Handle root, const Text& sub_key) override;
 
   Handle FindWindow(const Text* class_name, const Text* title) override;
   Handle GetActiveWindow() override;
-  int MessageBox(Handle owner, const Text& text, const Text& caption,
-                 std::uint32_t flags) override;
+  int MessageBox(Handle owner, const Text& text, const Text& caption, std::uint32_t flags) override;
 
   std::uint32_t GetACP() override;
   std::string WideToAnsi(TextView text) override;

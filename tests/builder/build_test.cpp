@@ -1,11 +1,9 @@
 // stptool build's core: the product description, the input checks and the setup it writes.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -145,20 +143,26 @@ TEST_F(BuildTest, SetupCarriesTheProductAndItsPackageExtractsToThePayload) {
   const Bytes app_group = bytes_of(kRtGroupIcon, u"AppIcon");
   ASSERT_EQ(app_group.size(), 6u + 14u) << "one image";
   const Bytes app_ico = Slurp(dir_ / "product/art/app.ico");
-  const ResourceEntry* icon = image.Find(ResourceId::Id(kRtIcon), ResourceId::Id(platform::ReadLe16(&app_group[6 + 12])));
+  const ResourceEntry* icon =
+      image.Find(ResourceId::Id(kRtIcon), ResourceId::Id(platform::ReadLe16(&app_group[6 + 12])));
   ASSERT_NE(icon, nullptr);
-  EXPECT_EQ(ReadResourceBytes(setup, *icon), Bytes(app_ico.begin() + platform::ReadLe32(&app_ico[18]), app_ico.end()));
+  EXPECT_EQ(ReadResourceBytes(setup, *icon),
+            Bytes(app_ico.begin() + platform::ReadLe32(&app_ico[18]), app_ico.end()));
   EXPECT_EQ(bytes_of(kRtGroupIcon, u"MainIcon").size(), 6u + 2 * 14u);
 
   // The package, unpacked the way the setup unpacks it, gives the payload and the uninstaller.
-  const ResourceEntry* pkg = image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
+  const ResourceEntry* pkg =
+      image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
   ASSERT_NE(pkg, nullptr);
   EXPECT_EQ(pkg->file_offset % 4096, 0);
   const Bytes& all = setup.bytes();
-  PutBytes(dir_ / "Setup.stp", Bytes(all.begin() + pkg->file_offset, all.begin() + pkg->file_offset + pkg->size));
+  PutBytes(dir_ / "Setup.stp",
+           Bytes(all.begin() + pkg->file_offset, all.begin() + pkg->file_offset + pkg->size));
   package::ExtractPackage(platform::HostPathToOsPath((dir_ / "Setup.stp").string()),
-                          platform::HostPathToOsPath((dir_ / "installed").string()) + u"\\", u"", {});
-  for (const char* f : {"AcmeWriter.exe", "readme, first.txt", "lib/plugins/one.dll", "lib/empty.dat"}) {
+                          platform::HostPathToOsPath((dir_ / "installed").string()) + u"\\", u"",
+                          {});
+  for (const char* f :
+       {"AcmeWriter.exe", "readme, first.txt", "lib/plugins/one.dll", "lib/empty.dat"}) {
     EXPECT_TRUE(fs::exists(dir_ / "installed" / f)) << f;
     EXPECT_EQ(Slurp(dir_ / "installed" / f), Slurp(dir_ / "product/files" / f)) << f;
   }
@@ -169,14 +173,20 @@ TEST_F(BuildTest, SetupCarriesTheProductAndItsPackageExtractsToThePayload) {
   EXPECT_EQ(StringOf(uninst, uninst_image, 1004), u"Acme Writer");
   EXPECT_EQ(StringOf(uninst, uninst_image, 1012), space);
   EXPECT_NE(uninst_image.Find(ResourceId::Id(kRtGroupIcon), ResourceId::Name(u"APPICON")), nullptr);
-  EXPECT_EQ(uninst_image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage")), nullptr);
-  const ResourceEntry* list = uninst_image.Find(ResourceId::Id(kRtRcData), ResourceId::Name(u"InstalledFiles"));
+  EXPECT_EQ(uninst_image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage")),
+            nullptr);
+  const ResourceEntry* list =
+      uninst_image.Find(ResourceId::Id(kRtRcData), ResourceId::Name(u"InstalledFiles"));
   ASSERT_NE(list, nullptr);
   const Bytes text = ReadResourceBytes(uninst, *list);
-  const platform::Text expected = u"AcmeWriter.exe\r\nlib\\empty.dat\r\nlib\\plugins\\one.dll\r\nreadme, first.txt\r\nUninst.exe\r\n";
-  EXPECT_EQ(text, InstalledFilesResource({u"AcmeWriter.exe", u"lib\\empty.dat", u"lib\\plugins\\one.dll",
-                                          u"readme, first.txt", u"Uninst.exe"}));
-  EXPECT_EQ(platform::Text(reinterpret_cast<const char16_t*>(text.data()), text.size() / 2), expected);
+  const platform::Text expected =
+      u"AcmeWriter.exe\r\nlib\\empty.dat\r\nlib\\plugins\\one.dll\r\nreadme, "
+      u"first.txt\r\nUninst.exe\r\n";
+  EXPECT_EQ(text,
+            InstalledFilesResource({u"AcmeWriter.exe", u"lib\\empty.dat", u"lib\\plugins\\one.dll",
+                                    u"readme, first.txt", u"Uninst.exe"}));
+  EXPECT_EQ(platform::Text(reinterpret_cast<const char16_t*>(text.data()), text.size() / 2),
+            expected);
 }
 
 TEST_F(BuildTest, PayloadsOwnUninstallerIsKept) {
@@ -204,7 +214,9 @@ TEST_F(BuildTest, SameSeedGivesTheSameBytes) {
 // jobs. zlib for every member (the former way) gives other bytes that read back as well.
 TEST_F(BuildTest, SameBytesWhateverTheJobs) {
   Put(dir_ / "product/files/lib/zeros.bin", std::string(300000, '\0'));
-  for (int i = 0; i < 30; ++i) Put(dir_ / "product/files/docs" / (std::to_string(i) + ".txt"), std::string(5000 + 100 * i, 'a' + i % 26));
+  for (int i = 0; i < 30; ++i)
+    Put(dir_ / "product/files/docs" / (std::to_string(i) + ".txt"),
+        std::string(5000 + 100 * i, 'a' + i % 26));
   options_.seed = 42;
   options_.jobs = 1;
   BuildSetup(options_);
@@ -226,8 +238,11 @@ TEST_F(BuildTest, CommandLeavesNoFileWhenTheDiskFills) {
   for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
   Put(dir_ / "product/files/noise.bin", noise);
   for (const char* jobs : {"1", "4"}) {
-    const std::string cmd = "cd '" + dir_.string() + "' && trap '' XFSZ && ulimit -f 200 && '" STPTOOL_PATH
-                            "' build product/product.ini -o out/setup.exe --stub-dir stubs --jobs " + jobs + " 2>err";
+    const std::string cmd =
+        "cd '" + dir_.string() +
+        "' && trap '' XFSZ && ulimit -f 200 && '" STPTOOL_PATH
+        "' build product/product.ini -o out/setup.exe --stub-dir stubs --jobs " +
+        jobs + " 2>err";
     EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 1) << jobs;
     const Bytes err = Slurp(dir_ / "err");
     EXPECT_NE(std::string(err.begin(), err.end()).find("Cannot write"), std::string::npos)
@@ -270,64 +285,128 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
   };
   const std::string ini = options_.description;
   const Case cases[] = {
-      {edit("WindowClass   = AcmeMain\n", ""), ini + ": [product] WindowClass is missing; expected id 1001"},
+      {edit("WindowClass   = AcmeMain\n", ""),
+       ini + ": [product] WindowClass is missing; expected id 1001"},
       {edit("Version       = 2.5;beta", "Version ="), ini + ":10: [product] Version is empty"},
-      {edit("[images]", "Colour = red\n[images]"), ini + ":11: unknown key Colour in [product]; the keys there are WindowClass,"},
+      {edit("[images]", "Colour = red\n[images]"),
+       ini + ":11: unknown key Colour in [product]; the keys there are WindowClass,"},
       {edit("[package]", "[extras]"), ini + ":17: unknown section [extras]"},
-      {edit("Freeware      = false", "Freeware = maybe"), ini + ":8: Freeware = maybe: expected true or false"},
-      {edit("WindowClass   = AcmeMain", "WindowClass   = A\nWindowClass = B"), ini + ":4: WindowClass is given twice (first at line 3)"},
-      {edit("DisplayNameEn = Acme Writer", "DisplayNameEn = Acme: Writer"), ini + ":6: DisplayNameEn \"Acme: Writer\" cannot name the shortcut and the uninstall registry key: it holds the character :"},
-      {edit("DisplayNameCn = 极客写作", "DisplayNameCn = 极客写作."), "DisplayNameCn \"极客写作.\" cannot name the shortcut and the uninstall registry key: it ends with a space or a dot"},
-      {edit("DisplayNameEn = Acme Writer", "DisplayNameEn = COM1"), "it is the name of a Windows device"},
-      {edit("ExeBaseName   = AcmeWriter", "ExeBaseName   = Acme"), "Payload: " + (dir_ / "product/files").string() + " has no Acme.exe in its top folder"},
-      {edit("ExeBaseName   = AcmeWriter", "ExeBaseName   = AcmeWriter.exe"), "ExeBaseName \"AcmeWriter.exe\" is not a program name without .exe"},
-      {edit("Cipher   = twofish", "Cipher = ROT13"), ini + ":19: unknown cipher ROT13; expected Blowfish"},
+      {edit("Freeware      = false", "Freeware = maybe"),
+       ini + ":8: Freeware = maybe: expected true or false"},
+      {edit("WindowClass   = AcmeMain", "WindowClass   = A\nWindowClass = B"),
+       ini + ":4: WindowClass is given twice (first at line 3)"},
+      {edit("DisplayNameEn = Acme Writer", "DisplayNameEn = Acme: Writer"),
+       ini + ":6: DisplayNameEn \"Acme: Writer\" cannot name the shortcut and the uninstall "
+             "registry key: it holds the character :"},
+      {edit("DisplayNameCn = 极客写作", "DisplayNameCn = 极客写作."),
+       "DisplayNameCn \"极客写作.\" cannot name the shortcut and the uninstall registry key: it "
+       "ends with a space or a dot"},
+      {edit("DisplayNameEn = Acme Writer", "DisplayNameEn = COM1"),
+       "it is the name of a Windows device"},
+      {edit("ExeBaseName   = AcmeWriter", "ExeBaseName   = Acme"),
+       "Payload: " + (dir_ / "product/files").string() + " has no Acme.exe in its top folder"},
+      {edit("ExeBaseName   = AcmeWriter", "ExeBaseName   = AcmeWriter.exe"),
+       "ExeBaseName \"AcmeWriter.exe\" is not a program name without .exe"},
+      {edit("Cipher   = twofish", "Cipher = ROT13"),
+       ini + ":19: unknown cipher ROT13; expected Blowfish"},
       {edit("Digest   = SHA1", "Digest = SHA3"), ini + ":20: unknown digest SHA3"},
-      {edit("Digest   = SHA1", "CodePage = 1252x"), "CodePage = 1252x: expected a Windows code page number"},
-      {edit("BannerEn   = art/en.jpg", "BannerEn = art/none.jpg"), "BannerEn: " + (dir_ / "product/art/none.jpg").string() + " cannot be read"},
-      {patch("art/cn.jpg", SIZE_MAX, 0xC2), "BannerCn: " + (dir_ / "product/art/cn.jpg").string() + " is a progressive JPEG (a baseline one is needed); expected a baseline JPEG of 160 x 308 pixels"},
-      {patch("art/en.jpg", 0, 0x00), "BannerEn: " + (dir_ / "product/art/en.jpg").string() + " is not a JPEG file"},
-      {patch("art/header.bmp", 14 + 14, 8), "is a BMP of 32 x 32 pixels with 8 bits per pixel; expected an uncompressed BMP of 32 x 32 pixels, 24 bits per pixel"},
-      {patch("art/app.ico", 6 + 16 + 4, 16), "AppIcon: " + (dir_ / "product/art/app.ico").string() + " lacks the image 32 x 32 with 8 bits per pixel (it has 16 x 32 with 8 bits per pixel)"},
-      {patch("art/file.ico", 2, 2), "FileIcon: " + (dir_ / "product/art/file.ico").string() + " is not an icon file"},
-      {[this] { fs::remove_all(dir_ / "product/files"); fs::create_directories(dir_ / "product/files/sub"); },
+      {edit("Digest   = SHA1", "CodePage = 1252x"),
+       "CodePage = 1252x: expected a Windows code page number"},
+      {edit("BannerEn   = art/en.jpg", "BannerEn = art/none.jpg"),
+       "BannerEn: " + (dir_ / "product/art/none.jpg").string() + " cannot be read"},
+      {patch("art/cn.jpg", SIZE_MAX, 0xC2),
+       "BannerCn: " + (dir_ / "product/art/cn.jpg").string() +
+           " is a progressive JPEG (a baseline one is needed); expected a baseline JPEG of 160 x "
+           "308 pixels"},
+      {patch("art/en.jpg", 0, 0x00),
+       "BannerEn: " + (dir_ / "product/art/en.jpg").string() + " is not a JPEG file"},
+      {patch("art/header.bmp", 14 + 14, 8),
+       "is a BMP of 32 x 32 pixels with 8 bits per pixel; expected an uncompressed BMP of 32 x 32 "
+       "pixels, 24 bits per pixel"},
+      {patch("art/app.ico", 6 + 16 + 4, 16),
+       "AppIcon: " + (dir_ / "product/art/app.ico").string() +
+           " lacks the image 32 x 32 with 8 bits per pixel (it has 16 x 32 with 8 bits per pixel)"},
+      {patch("art/file.ico", 2, 2),
+       "FileIcon: " + (dir_ / "product/art/file.ico").string() + " is not an icon file"},
+      {[this] {
+         fs::remove_all(dir_ / "product/files");
+         fs::create_directories(dir_ / "product/files/sub");
+       },
        "Payload: " + (dir_ / "product/files").string() + " holds no files"},
-      {[this] { Put(dir_ / "product/files/日本/読.txt", "x"); Put(dir_ / "product/files/ä.txt", "x"); },
-       "Payload: these names cannot be written in code page 1252 (CodePage in [package]); rename them or choose another code page:\n  日本\\読.txt"},
-      {[this] { Put(dir_ / "product/files/Lib/other.dll", "x"); Put(dir_ / "product/files/acmewriter.EXE", "x"); },
+      {[this] {
+         Put(dir_ / "product/files/日本/読.txt", "x");
+         Put(dir_ / "product/files/ä.txt", "x");
+       },
+       "Payload: these names cannot be written in code page 1252 (CodePage in [package]); rename "
+       "them or choose another code page:\n  日本\\読.txt"},
+      {[this] {
+         Put(dir_ / "product/files/Lib/other.dll", "x");
+         Put(dir_ / "product/files/acmewriter.EXE", "x");
+       },
        "differ only in letter case; Windows holds one of them"},
-      {[this] { Put(dir_ / "product/files/a|b.txt", "x"); }, "\"a|b.txt\": it holds the character |"},
+      {[this] { Put(dir_ / "product/files/a|b.txt", "x"); },
+       "\"a|b.txt\": it holds the character |"},
       // The publisher's keys and the licence files.
-      {edit("[images]", "[publisher]\nUrl = ftp://acme.example/\n[images]"), ini + ":12: [publisher] Url \"ftp://acme.example/\": it does not begin with http:// or https://"},
-      {edit("[images]", "[publisher]\nUrlCn = https://acme.example/a b\n[images]"), "[publisher] UrlCn \"https://acme.example/a b\": it holds a space"},
-      {edit("[images]", "[publisher]\nUrl = https:///path\n[images]"), "[publisher] Url \"https:///path\": it names no host"},
-      {edit("[images]", "[publisher]\nUrl = https://a.example/" + std::string(2031, 'p') + "\n[images]"), "is longer than 2048 characters"},
-      {edit("[images]", "[publisher]\nName =\n[images]"), ini + ":12: [publisher] Name \"\": it is empty"},
-      {edit("[images]", "[publisher]\nNameCn = " + std::string(256, 'n') + "\n[images]"), "it is longer than 255 characters"},
-      {edit("[images]", "[publisher]\nFolder = Acme\\Soft\n[images]"), ini + ":12: [publisher] Folder \"Acme\\Soft\": it holds the character \\"},
+      {edit("[images]", "[publisher]\nUrl = ftp://acme.example/\n[images]"),
+       ini + ":12: [publisher] Url \"ftp://acme.example/\": it does not begin with http:// or "
+             "https://"},
+      {edit("[images]", "[publisher]\nUrlCn = https://acme.example/a b\n[images]"),
+       "[publisher] UrlCn \"https://acme.example/a b\": it holds a space"},
+      {edit("[images]", "[publisher]\nUrl = https:///path\n[images]"),
+       "[publisher] Url \"https:///path\": it names no host"},
+      {edit("[images]",
+            "[publisher]\nUrl = https://a.example/" + std::string(2031, 'p') + "\n[images]"),
+       "is longer than 2048 characters"},
+      {edit("[images]", "[publisher]\nName =\n[images]"),
+       ini + ":12: [publisher] Name \"\": it is empty"},
+      {edit("[images]", "[publisher]\nNameCn = " + std::string(256, 'n') + "\n[images]"),
+       "it is longer than 255 characters"},
+      {edit("[images]", "[publisher]\nFolder = Acme\\Soft\n[images]"),
+       ini + ":12: [publisher] Folder \"Acme\\Soft\": it holds the character \\"},
       {edit("[images]", "[publisher]\nFolder = Acme/Soft\n[images]"), "it holds the character /"},
-      {edit("[images]", "[publisher]\nFolder = LPT1\n[images]"), "[publisher] Folder \"LPT1\": it is the name of a Windows device"},
+      {edit("[images]", "[publisher]\nFolder = LPT1\n[images]"),
+       "[publisher] Folder \"LPT1\": it is the name of a Windows device"},
       {edit("[images]", "[publisher]\nFolder = Acme.\n[images]"), "it ends with a space or a dot"},
-      {edit("[images]", "[publisher]\nFolder = " + std::string(65, 'f') + "\n[images]"), "it is longer than 64 characters"},
-      {edit("[images]", "[publisher]\nFolder = 极客\n[images]"), "[publisher] Folder \"极客\": it cannot be written in code page 1252"},
-      {edit("[images]", "[texts]\nLicense = none.txt\n[images]"), ini + ":12: [texts] License: " + (dir_ / "product/none.txt").string() + " cannot be read; expected a UTF-8 text file"},
-      {[this, edit] { edit("[images]", "[texts]\nLicenseCn = cn.txt\n[images]")(); Put(dir_ / "product/cn.txt", "\xC4\xE3\xBA\xC3 GBK"); },
+      {edit("[images]", "[publisher]\nFolder = " + std::string(65, 'f') + "\n[images]"),
+       "it is longer than 64 characters"},
+      {edit("[images]", "[publisher]\nFolder = 极客\n[images]"),
+       "[publisher] Folder \"极客\": it cannot be written in code page 1252"},
+      {edit("[images]", "[texts]\nLicense = none.txt\n[images]"),
+       ini + ":12: [texts] License: " + (dir_ / "product/none.txt").string() +
+           " cannot be read; expected a UTF-8 text file"},
+      {[this, edit] {
+         edit("[images]", "[texts]\nLicenseCn = cn.txt\n[images]")();
+         Put(dir_ / "product/cn.txt", "\xC4\xE3\xBA\xC3 GBK");
+       },
        "[texts] LicenseCn: " + (dir_ / "product/cn.txt").string() + " is not UTF-8 text"},
-      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string("a\0b", 3)); },
+      {[this, edit] {
+         edit("[images]", "[texts]\nLicense = en.txt\n[images]")();
+         Put(dir_ / "product/en.txt", std::string("a\0b", 3));
+       },
        "holds a NUL character"},
-      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string(60001, 'x')); },
+      {[this, edit] {
+         edit("[images]", "[texts]\nLicense = en.txt\n[images]")();
+         Put(dir_ / "product/en.txt", std::string(60001, 'x'));
+       },
        "has 60001 characters, more than 60000"},
-      {[this, edit] { edit("[images]", "[texts]\nLicense = en.txt\n[images]")(); Put(dir_ / "product/en.txt", std::string(40000, '\n')); },
+      {[this, edit] {
+         edit("[images]", "[texts]\nLicense = en.txt\n[images]")();
+         Put(dir_ / "product/en.txt", std::string(40000, '\n'));
+       },
        "too long once its line ends become CRLF"},
-      {[this] { fs::remove(dir_ / "stubs/uninst-stub.exe"); }, (dir_ / "stubs/uninst-stub.exe").string() + " cannot be read; expected the generic program"},
-      {[this] { Put(dir_ / "stubs/setup-stub.exe", "MZ but nothing else"); }, "setup-stub.exe: not a usable Windows program"},
+      {[this] { fs::remove(dir_ / "stubs/uninst-stub.exe"); },
+       (dir_ / "stubs/uninst-stub.exe").string() + " cannot be read; expected the generic program"},
+      {[this] { Put(dir_ / "stubs/setup-stub.exe", "MZ but nothing else"); },
+       "setup-stub.exe: not a usable Windows program"},
       {[this] { options_.output = (dir_ / "out/missing/setup.exe").string(); },
-       (dir_ / "out/missing/setup.exe").string() + ": the folder " + (dir_ / "out/missing").string() + " does not exist"},
+       (dir_ / "out/missing/setup.exe").string() + ": the folder " +
+           (dir_ / "out/missing").string() + " does not exist"},
   };
   std::vector<Case> all(std::begin(cases), std::end(cases));
   if (::geteuid() != 0) {  // root reads every file
-    all.push_back({[this] { fs::permissions(dir_ / "product/files/lib/empty.dat", fs::perms::none); },
-                   "Payload: " + (dir_ / "product/files/lib/empty.dat").string() + " cannot be read"});
+    all.push_back(
+        {[this] { fs::permissions(dir_ / "product/files/lib/empty.dat", fs::perms::none); },
+         "Payload: " + (dir_ / "product/files/lib/empty.dat").string() + " cannot be read"});
   }
   for (const Case& c : all) {
     SCOPED_TRACE(c.message);
@@ -355,12 +434,15 @@ TEST_F(BuildTest, BadInputsAreReportedAndNothingIsWritten) {
 // (a BOM dropped, line ends made CRLF), also at 60,000 characters of Chinese text.
 TEST_F(BuildTest, PublisherKeysRoundTripThroughInfo) {
   std::string description(kDescription);
-  description.replace(description.find("[images]"), 8,
-                      "[publisher]\nName = Acme Tools Ltd.\nNameCn = 极客工具\n"
-                      "Url = https://acme.example/\nurlcn = HTTPS://acme.example/cn/?a=1\n"
-                      "Folder = Acme Tools\n[texts]\nLicense = legal/en.txt\nLicenseCn = legal/cn.txt\n[images]");
+  description.replace(
+      description.find("[images]"), 8,
+      "[publisher]\nName = Acme Tools Ltd.\nNameCn = 极客工具\n"
+      "Url = https://acme.example/\nurlcn = HTTPS://acme.example/cn/?a=1\n"
+      "Folder = Acme Tools\n[texts]\nLicense = legal/en.txt\nLicenseCn = legal/cn.txt\n[images]");
   Put(dir_ / "product/product.ini", description);
-  Put(dir_ / "product/legal/en.txt", "\xEF\xBB\xBF" "Acme licence\n\n\tIndented\tterms.\r\nold Mac\rend\n");
+  Put(dir_ / "product/legal/en.txt",
+      "\xEF\xBB\xBF"
+      "Acme licence\n\n\tIndented\tterms.\r\nold Mac\rend\n");
   std::string cn = "极客许可协议\n";
   while (cn.size() < 3 * 60000 - 3) cn += "条";  // 60,000 characters in all
   Put(dir_ / "product/legal/cn.txt", cn);
@@ -368,21 +450,24 @@ TEST_F(BuildTest, PublisherKeysRoundTripThroughInfo) {
 
   MemoryFile setup(Slurp(options_.output));
   const PeImage image(setup);
-  EXPECT_EQ(StringOf(setup, image, params::kIdLicense), u"Acme licence\r\n\r\n\tIndented\tterms.\r\nold Mac\r\nend\r\n");
+  EXPECT_EQ(StringOf(setup, image, params::kIdLicense),
+            u"Acme licence\r\n\r\n\tIndented\tterms.\r\nold Mac\r\nend\r\n");
   const std::optional<platform::Text> cn_text = StringOf(setup, image, params::kIdLicenseCn);
   ASSERT_TRUE(cn_text.has_value());
   EXPECT_EQ(cn_text->size(), 60001u) << "one line end became CRLF";
 
-  const std::string cmd = "'" STPTOOL_PATH "' info '" + options_.output + "' >'" + (dir_ / "info").string() + "'";
+  const std::string cmd =
+      "'" STPTOOL_PATH "' info '" + options_.output + "' >'" + (dir_ / "info").string() + "'";
   ASSERT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0);
   const Bytes out = Slurp(dir_ / "info");
   const std::string info(out.begin(), out.end());
-  for (const char* line : {"1013\tpublisher.Name\tAcme Tools Ltd.\n", "1014\tpublisher.NameCn\t极客工具\n",
-                           "1015\tpublisher.Url\thttps://acme.example/\n",
-                           "1016\tpublisher.UrlCn\tHTTPS://acme.example/cn/?a=1\n",
-                           "1017\tpublisher.Folder\tAcme Tools\n",
-                           "1018\ttexts.License\t48 characters: Acme licence\n",
-                           "1019\ttexts.LicenseCn\t60001 characters: 极客许可协议\n"}) {
+  for (const char* line :
+       {"1013\tpublisher.Name\tAcme Tools Ltd.\n", "1014\tpublisher.NameCn\t极客工具\n",
+        "1015\tpublisher.Url\thttps://acme.example/\n",
+        "1016\tpublisher.UrlCn\tHTTPS://acme.example/cn/?a=1\n",
+        "1017\tpublisher.Folder\tAcme Tools\n",
+        "1018\ttexts.License\t48 characters: Acme licence\n",
+        "1019\ttexts.LicenseCn\t60001 characters: 极客许可协议\n"}) {
     EXPECT_NE(info.find(line), std::string::npos) << line << info;
   }
 
@@ -405,15 +490,22 @@ TEST_F(BuildTest, PublisherKeysRoundTripThroughInfo) {
 TEST_F(BuildTest, CommandReportsEveryProblemWithThePathsAsGiven) {
   MakeProduct();
   Put(dir_ / "product/product.ini", std::string(kDescription) + "Extra = 1\n");
-  const std::string cmd = "cd '" + dir_.string() + "' && '" STPTOOL_PATH "' build product/product.ini -o out/setup.exe --stub-dir stubs 2>err";
+  const std::string cmd = "cd '" + dir_.string() +
+                          "' && '" STPTOOL_PATH
+                          "' build product/product.ini -o out/setup.exe --stub-dir stubs 2>err";
   const int status = std::system(cmd.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
   const Bytes err = Slurp(dir_ / "err");
   const std::string text(err.begin(), err.end());
-  EXPECT_NE(text.find("stptool build: product/product.ini:21: unknown key Extra in [package]"), std::string::npos) << text;
+  EXPECT_NE(text.find("stptool build: product/product.ini:21: unknown key Extra in [package]"),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("1 problem; nothing was written"), std::string::npos) << text;
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
-  const std::string good = "cd '" + dir_.string() + "' && '" STPTOOL_PATH "' build product/product.ini -o out/setup.exe --stub-dir stubs --payload product/files 2>err";
+  const std::string good =
+      "cd '" + dir_.string() +
+      "' && '" STPTOOL_PATH
+      "' build product/product.ini -o out/setup.exe --stub-dir stubs --payload product/files 2>err";
   Put(dir_ / "product/product.ini", kDescription);
   EXPECT_EQ(WEXITSTATUS(std::system(good.c_str())), 0);
   EXPECT_TRUE(fs::exists(dir_ / "out/setup.exe"));

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/little_endian.h"
 #include "builder/memory_file.h"
 #include "builder/pe_image.h"
 #include "builder/resource_writer.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "tests/builder/minimal_image.h"
 
 namespace builder {
@@ -49,25 +49,26 @@ Built Build(const Bytes& stub_bytes, const std::vector<ResourceInput>& resources
   MemoryFile stub(stub_bytes);
   PeImage image(stub);
   Built out;
-  StreamedResource streamed{ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"), 0,
-                            [&](platform::File& sink) {
-                              // Pieces of odd sizes, as a compressor hands them over.
-                              std::size_t at = 0, piece = 1;
-                              while (at < streamed_bytes->size()) {
-                                const std::size_t n = std::min(piece, streamed_bytes->size() - at);
-                                ASSERT_TRUE(sink.Write(streamed_bytes->data() + at, static_cast<std::uint32_t>(n)));
-                                at += n;
-                                piece = piece * 3 + 1;
-                              }
-                            }};
-  out.written = WriteImageWithResources(stub, image, resources, streamed_bytes ? &streamed : nullptr,
-                                        out.file);
+  StreamedResource streamed{
+      ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"), 0,
+      [&](platform::File& sink) {
+        // Pieces of odd sizes, as a compressor hands them over.
+        std::size_t at = 0, piece = 1;
+        while (at < streamed_bytes->size()) {
+          const std::size_t n = std::min(piece, streamed_bytes->size() - at);
+          ASSERT_TRUE(sink.Write(streamed_bytes->data() + at, static_cast<std::uint32_t>(n)));
+          at += n;
+          piece = piece * 3 + 1;
+        }
+      }};
+  out.written = WriteImageWithResources(stub, image, resources,
+                                        streamed_bytes ? &streamed : nullptr, out.file);
   return out;
 }
 
 std::vector<ResourceInput> ProductResources() {
-  std::vector<ResourceInput> r =
-      StringTableResources({{1001, u"WindowClass"}, {1010, u"App"}, {1012, u"12 MB"}, {1005, u"塔维"}}, 2052);
+  std::vector<ResourceInput> r = StringTableResources(
+      {{1001, u"WindowClass"}, {1010, u"App"}, {1012, u"12 MB"}, {1005, u"塔维"}}, 2052);
   r.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"ImageLeft0"), 0, Pattern(777, 1)});
   r.push_back({ResourceId::Id(kRtIcon), ResourceId::Id(1), 0, Pattern(40, 2)});
   r.push_back({ResourceId::Id(kRtGroupIcon), ResourceId::Name(u"APPICON"), 0, Pattern(20, 3)});
@@ -90,10 +91,12 @@ TEST(ResourceWriter, WrittenImageReadsBackWithEveryResource) {
     EXPECT_EQ(LoadString(built.file, image, 1011, 2052), std::nullopt);
     EXPECT_EQ(LoadString(built.file, image, 1001, 1033), std::nullopt);
     // Names are found in any letter case.
-    const ResourceEntry* banner = image.Find(ResourceId::Id(kRtRcData), ResourceId::Name(u"imageleft0"));
+    const ResourceEntry* banner =
+        image.Find(ResourceId::Id(kRtRcData), ResourceId::Name(u"imageleft0"));
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(ReadResourceBytes(built.file, *banner), Pattern(777, 1));
-    const ResourceEntry* pkg = image.Find(ResourceId::Name(u"stpfile"), ResourceId::Name(u"setuppackage"));
+    const ResourceEntry* pkg =
+        image.Find(ResourceId::Name(u"stpfile"), ResourceId::Name(u"setuppackage"));
     ASSERT_NE(pkg, nullptr);
     EXPECT_EQ(ReadResourceBytes(built.file, *pkg), package);
     EXPECT_EQ(pkg->file_offset % 4096, 0) << "the package starts on a page of the file";
@@ -103,15 +106,18 @@ TEST(ResourceWriter, WrittenImageReadsBackWithEveryResource) {
     // The code is untouched; one new last section; nothing after it; sizes and checksum agree.
     const PeHeaders& h = image.headers();
     ASSERT_EQ(image.sections().size(), 2u);
-    EXPECT_TRUE(std::equal(stub.begin() + h.size_of_headers, stub.end(), out.begin() + h.size_of_headers));
+    EXPECT_TRUE(
+        std::equal(stub.begin() + h.size_of_headers, stub.end(), out.begin() + h.size_of_headers));
     const Section& rsrc = image.sections().back();
     EXPECT_EQ(rsrc.name, ".rsrc");
     EXPECT_EQ(image.resource_section(), 1);
     EXPECT_EQ(std::int64_t{rsrc.raw_offset} + rsrc.raw_size, std::int64_t(out.size()));
-    EXPECT_EQ(rsrc.raw_offset % 4096, 0u) << "a page in the file, as in the image, whatever the file alignment";
+    EXPECT_EQ(rsrc.raw_offset % 4096, 0u)
+        << "a page in the file, as in the image, whatever the file alignment";
     EXPECT_EQ(rsrc.raw_size % alignment, 0u);
     EXPECT_EQ(h.size_of_image, (rsrc.virtual_address + rsrc.virtual_size + 0xFFF) & ~0xFFFu);
-    EXPECT_EQ(platform::ReadLe32(&out[h.directories_offset + 8 * kDirResource]), rsrc.virtual_address);
+    EXPECT_EQ(platform::ReadLe32(&out[h.directories_offset + 8 * kDirResource]),
+              rsrc.virtual_address);
     EXPECT_EQ(platform::ReadLe32(&out[h.directories_offset + 8 * kDirSecurity]), 0u);
     EXPECT_EQ(h.checksum, ReferenceChecksum(out, h.optional_offset + kOptCheckSum));
   }
@@ -121,7 +127,8 @@ TEST(ResourceWriter, WritingAgainReplacesAndKeepsResourcesInDirectoryOrder) {
   const Bytes package = Pattern(5000, 4);
   Built first = Build(MinimalImage(4096), ProductResources(), &package);
   std::vector<ResourceInput> more = StringTableResources({{1010, u"Other"}}, 2052);
-  more.push_back({ResourceId::Id(kRtRcData), ResourceId::Name(u"INSTALLEDFILES"), 0, Pattern(10, 5)});
+  more.push_back(
+      {ResourceId::Id(kRtRcData), ResourceId::Name(u"INSTALLEDFILES"), 0, Pattern(10, 5)});
   more.push_back({ResourceId::Id(kRtRcData), ResourceId::Id(7), 1033, Pattern(3, 6)});
   Built second = Build(first.file.bytes(), more, nullptr);
   PeImage image(second.file);
@@ -129,9 +136,11 @@ TEST(ResourceWriter, WritingAgainReplacesAndKeepsResourcesInDirectoryOrder) {
   // The previous resource section was last, so it was replaced rather than kept.
   EXPECT_EQ(image.sections().size(), 2u);
   EXPECT_EQ(LoadString(second.file, image, 1010, 2052), u"Other");
-  EXPECT_EQ(LoadString(second.file, image, 1012, 2052), std::nullopt) << "its whole block is replaced";
+  EXPECT_EQ(LoadString(second.file, image, 1012, 2052), std::nullopt)
+      << "its whole block is replaced";
   EXPECT_EQ(LoadString(second.file, image, 1001, 2052), u"WindowClass") << "another block stays";
-  const ResourceEntry* pkg = image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
+  const ResourceEntry* pkg =
+      image.Find(ResourceId::Name(u"StpFile"), ResourceId::Name(u"SetupPackage"));
   ASSERT_NE(pkg, nullptr);
   EXPECT_EQ(ReadResourceBytes(second.file, *pkg), package);
   std::vector<std::string> order;
@@ -139,8 +148,8 @@ TEST(ResourceWriter, WritingAgainReplacesAndKeepsResourcesInDirectoryOrder) {
     order.push_back(Describe(e.type) + "/" + Describe(e.name) + "/" + std::to_string(e.language));
   }
   const std::vector<std::string> expected = {
-      "STPFILE/SETUPPACKAGE/0", "#3/#1/0",          "#6/#63/2052",         "#6/#64/2052",
-      "#10/IMAGELEFT0/0",       "#10/INSTALLEDFILES/0", "#10/#7/1033", "#14/APPICON/0"};
+      "STPFILE/SETUPPACKAGE/0", "#3/#1/0",     "#6/#63/2052",  "#6/#64/2052", "#10/IMAGELEFT0/0",
+      "#10/INSTALLEDFILES/0",   "#10/#7/1033", "#14/APPICON/0"};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(image.headers().checksum,
             ReferenceChecksum(second.file.bytes(), image.headers().optional_offset + kOptCheckSum));
@@ -176,7 +185,10 @@ TEST(ResourceWriter, ResourceSectionFollowedByAnotherIsLeftInPlace) {
 
 TEST(PeImage, DamagedImagesAreRefusedWithAReason) {
   const Bytes good = Build(MinimalImage(512), ProductResources(), nullptr).file.bytes();
-  PeImage image([&] { MemoryFile f(good); return PeImage(f); }());
+  PeImage image([&] {
+    MemoryFile f(good);
+    return PeImage(f);
+  }());
   const std::uint32_t rsrc = image.sections().back().raw_offset;
   struct Case {
     const char* what;
@@ -189,8 +201,10 @@ TEST(PeImage, DamagedImagesAreRefusedWithAReason) {
       {"PE header outside the file", [](Bytes& b) { platform::WriteLe32(&b[60], 0x7FFFFFF0); }},
       {"section outside the file", [](Bytes& b) { b.resize(b.size() - 1); }},
       {"directory loop", [&](Bytes& b) { platform::WriteLe32(&b[rsrc + 16 + 4], 0x80000000u); }},
-      {"entry outside the directory", [&](Bytes& b) { platform::WriteLe32(&b[rsrc + 16 + 4], 0x80FFFFF0u); }},
-      {"resource outside the file", [&](Bytes& b) {
+      {"entry outside the directory",
+       [&](Bytes& b) { platform::WriteLe32(&b[rsrc + 16 + 4], 0x80FFFFF0u); }},
+      {"resource outside the file",
+       [&](Bytes& b) {
          // The first type's first name's first language's data entry.
          MemoryFile f(b);
          PeImage i(f);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cipher.h"
 #include "crypt/catalogue.h"
+#include "crypt/cipher.h"
 #include "platform/sim/sim_windows.h"
 
 namespace tvcrypt::test {

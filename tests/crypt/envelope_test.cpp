@@ -1,6 +1,8 @@
 // Envelopes: every cipher-digest pair round-trips, the header fields mean what they should, bad
 // envelopes give an empty result, and no input makes DecryptEnvelope fail.
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
+#include "crypt/envelope.h"
+
 #include <cryptopp/aes.h>
 #include <cryptopp/arc4.h>
 #include <cryptopp/modes.h>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "crypt/base64.h"
-#include "crypt/envelope.h"
 #include "tests/crypt/crypt_test_util.h"
 
 namespace tvcrypt::test {
@@ -45,8 +46,9 @@ TEST_F(EnvelopeTest, EveryCipherAndDigestRoundTrips) {
     for (int digest = 0; digest < kDigestCount; ++digest) {
       for (const Text& password : passwords) {
         for (const Text& plain : texts) {
-          SCOPED_TRACE(testing::Message() << "cipher " << cipher << " digest " << digest
-                                          << " password " << password.size() << " text " << plain.size());
+          SCOPED_TRACE(testing::Message()
+                       << "cipher " << cipher << " digest " << digest << " password "
+                       << password.size() << " text " << plain.size());
           const Text env = EncryptEnvelope(plain, cipher, digest, password);
           ASSERT_EQ(env[3] - env[8], cipher);
           ASSERT_EQ(env[4] - env[9], digest);
@@ -77,9 +79,21 @@ TEST_F(EnvelopeTest, FixedOptionsGiveTheSameEnvelopeEveryTime) {
   const std::function<void()> bad[] = {
       [&] { EncryptEnvelope(kManifest, 9, 0, u""); },
       [&] { EncryptEnvelope(kManifest, 0, -1, u""); },
-      [&] { EnvelopeOptions o = opts; o.salt = u"short"; EncryptEnvelope(kManifest, 5, 3, u"", o); },
-      [&] { EnvelopeOptions o = opts; o.iv = u"0123"; EncryptEnvelope(kManifest, 5, 3, u"", o); },
-      [&] { EnvelopeOptions o = opts; o.cipher_base = u'\xFFFF'; EncryptEnvelope(kManifest, 5, 3, u"", o); },
+      [&] {
+        EnvelopeOptions o = opts;
+        o.salt = u"short";
+        EncryptEnvelope(kManifest, 5, 3, u"", o);
+      },
+      [&] {
+        EnvelopeOptions o = opts;
+        o.iv = u"0123";
+        EncryptEnvelope(kManifest, 5, 3, u"", o);
+      },
+      [&] {
+        EnvelopeOptions o = opts;
+        o.cipher_base = u'\xFFFF';
+        EncryptEnvelope(kManifest, 5, 3, u"", o);
+      },
   };
   for (const auto& call : bad) EXPECT_THROW(call(), platform::Exception);
 }
@@ -89,7 +103,8 @@ TEST_F(EnvelopeTest, FixedOptionsGiveTheSameEnvelopeEveryTime) {
 TEST_F(EnvelopeTest, RandomChoicesDifferBetweenEnvelopesAndThreads) {
   auto headers = [] {
     std::vector<Text> made;
-    for (int i = 0; i < 20; ++i) made.push_back(EncryptEnvelope(kManifest, 6, 1, u"").substr(0, 10));
+    for (int i = 0; i < 20; ++i)
+      made.push_back(EncryptEnvelope(kManifest, 6, 1, u"").substr(0, 10));
     return made;
   };
   std::vector<Text> all = headers();
@@ -107,7 +122,8 @@ TEST_F(EnvelopeTest, RandomChoicesDifferBetweenEnvelopesAndThreads) {
 // SHA-1 of the UTF-16LE bytes of header characters 1-8 and the password, computed by Crypto++.
 Bytes Sha1Key(const Text& header, const Text& password) {
   Bytes material;
-  for (char16_t ch : header.substr(0, 8) + password) material.push_back(ch & 0xFF), material.push_back(ch >> 8);
+  for (char16_t ch : header.substr(0, 8) + password)
+    material.push_back(ch & 0xFF), material.push_back(ch >> 8);
   Bytes key(20);
   CryptoPP::SHA1().CalculateDigest(key.data(), material.data(), material.size());
   return key;
@@ -117,7 +133,7 @@ Bytes Sha1Key(const Text& header, const Text& password) {
 TEST_F(EnvelopeTest, MinimalEnvelopesMatchAnIndependentComputation) {
   // code(4)-code(9) = 'G'-'A' = 6 (RC4), code(5)-code(10) = '1'-'/' = 2 (SHA-1).
   const Text header = u"salG1t+xA/";
-  const Text body = u"q83v";  // three bytes AB CD EF
+  const Text body = u"q83v";                // three bytes AB CD EF
   const Bytes cipher_bytes = {0xAB, 0xCD};  // the odd third byte is dropped
   for (const Text password : {u"", u"pw"}) {
     // A password's UTF-16 bytes follow the salt bytes directly.
@@ -141,7 +157,8 @@ TEST_F(EnvelopeTest, MinimalEnvelopesMatchAnIndependentComputation) {
   cfb8.ProcessData(aes_plain.data(), aes_cipher.data(), aes_cipher.size());
   const Text aes = DecryptEnvelope(aes_header + iv_chars + u"q83vAQID", u"");
   ASSERT_EQ(aes.size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(aes[i], aes_plain[2 * i] | (aes_plain[2 * i + 1] << 8)) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(aes[i], aes_plain[2 * i] | (aes_plain[2 * i + 1] << 8)) << i;
 }
 
 TEST_F(EnvelopeTest, EnvelopesThatCannotBeOpenedGiveAnEmptyResult) {
@@ -177,12 +194,16 @@ TEST_F(EnvelopeTest, EnvelopesThatCannotBeOpenedGiveAnEmptyResult) {
 
 TEST_F(EnvelopeTest, IvCharactersMustBeSingleBytesInTheCodePage) {
   EnvelopeOptions opts;
-  opts.iv = u"\x00E9\x00E8" u"ABCDEF";  // one byte each in 1252
+  opts.iv =
+      u"\x00E9\x00E8"
+      u"ABCDEF";  // one byte each in 1252
   const Text env = EncryptEnvelope(kManifest, 0, 2, u"", opts);
   EXPECT_EQ(DecryptEnvelope(env, u""), kManifest);
   os_.SetCodePage(936);
   EXPECT_EQ(DecryptEnvelope(env, u""), u"") << "a character written with two bytes in 936";
-  opts.iv = u"\x4E2D" u"ABCDEF";  // 7 characters, 8 bytes in 936
+  opts.iv =
+      u"\x4E2D"
+      u"ABCDEF";  // 7 characters, 8 bytes in 936
   EXPECT_THROW(EncryptEnvelope(kManifest, 0, 2, u"", opts), platform::Exception);
 
   // Printable ASCII envelopes read the same under every code page.
@@ -223,14 +244,16 @@ TEST_F(EnvelopeTest, HeaderCharactersAndBodyChangesAffectOnlyWhatTheyShould) {
 
 TEST_F(EnvelopeTest, ArbitraryInputNeverFails) {
   std::mt19937 rng(12345);
-  const Text seeds[] = {EncryptEnvelope(kManifest, 5, 0, u""), EncryptEnvelope(Awkward(), 6, 4, u""),
+  const Text seeds[] = {EncryptEnvelope(kManifest, 5, 0, u""),
+                        EncryptEnvelope(Awkward(), 6, 4, u""),
                         EncryptEnvelope(kManifest, 0, 1, u"pw")};
   const char16_t alphabet[] = u"AQa0+/=\r\n \x00E9\x4E2D\xD800\xFFFF\0";
   std::size_t opened = 0;
   for (std::uint32_t cp : {1252u, 936u}) {
     os_.SetCodePage(cp);
     for (const Text& seed : seeds) {
-      for (std::size_t n = 0; n <= seed.size(); ++n) opened += !DecryptEnvelope(seed.substr(0, n), u"").empty();
+      for (std::size_t n = 0; n <= seed.size(); ++n)
+        opened += !DecryptEnvelope(seed.substr(0, n), u"").empty();
     }
     for (int round = 0; round < 3000; ++round) {
       Text t = seeds[round % 3];
@@ -238,9 +261,13 @@ TEST_F(EnvelopeTest, ArbitraryInputNeverFails) {
       for (int e = 0; e < edits; ++e) {
         const std::size_t pos = rng() % (t.size() + 1);
         switch (rng() % 4) {
-          case 0: if (pos < t.size()) t[pos] = static_cast<char16_t>(rng()); break;
+          case 0:
+            if (pos < t.size()) t[pos] = static_cast<char16_t>(rng());
+            break;
           case 1: t.insert(pos, 1, alphabet[rng() % (std::size(alphabet) - 1)]); break;
-          case 2: if (pos < t.size()) t.erase(pos, 1 + rng() % 8); break;
+          case 2:
+            if (pos < t.size()) t.erase(pos, 1 + rng() % 8);
+            break;
           case 3: t.resize(pos); break;
         }
       }

@@ -72,7 +72,8 @@ std::unique_ptr<CryptoPP::BlockCipher> Reference(int number, const Bytes& key) {
 // shorter lengths 64 and 192 that also occur, each capped by the cipher's maximum.
 std::set<std::size_t> KeyBits(int max_bits) {
   std::set<std::size_t> bits;
-  for (int b : {64, 128, 160, 192, 256, 448, 512}) bits.insert(static_cast<std::size_t>(std::min(b, max_bits)));
+  for (int b : {64, 128, 160, 192, 256, 448, 512})
+    bits.insert(static_cast<std::size_t>(std::min(b, max_bits)));
   return bits;
 }
 
@@ -83,10 +84,14 @@ Bytes ReferenceMode(Mode mode, CryptoPP::BlockCipher& e, const Bytes& iv, const 
   std::unique_ptr<StreamTransformation> t;
   switch (mode) {
     case Mode::kCBC: t = std::make_unique<CBC_Mode_ExternalCipher::Encryption>(e, iv.data()); break;
-    case Mode::kCFBblock: t = std::make_unique<CFB_Mode_ExternalCipher::Encryption>(e, iv.data()); break;
+    case Mode::kCFBblock:
+      t = std::make_unique<CFB_Mode_ExternalCipher::Encryption>(e, iv.data());
+      break;
     case Mode::kOFB: t = std::make_unique<OFB_Mode_ExternalCipher::Encryption>(e, iv.data()); break;
     case Mode::kCTR: t = std::make_unique<CTR_Mode_ExternalCipher::Encryption>(e, iv.data()); break;
-    case Mode::kCFB8: t = std::make_unique<CFB_Mode_ExternalCipher::Encryption>(e, iv.data(), 1); break;
+    case Mode::kCFB8:
+      t = std::make_unique<CFB_Mode_ExternalCipher::Encryption>(e, iv.data(), 1);
+      break;
   }
   Bytes out(plain.size());
   if (!plain.empty()) t->ProcessData(out.data(), plain.data(), plain.size());
@@ -122,7 +127,8 @@ TEST_P(CipherDifferential, MatchesCryptoppInEveryModeAndKeyLength) {
 
     for (std::size_t m = 0; m < std::size(modes); ++m) {
       for (std::size_t len : {std::size_t{0}, std::size_t{1}, n - 1, n, 3 * n + 5}) {
-        SCOPED_TRACE(testing::Message() << "key bits " << bits << " mode " << m << " length " << len);
+        SCOPED_TRACE(testing::Message()
+                     << "key bits " << bits << " mode " << m << " length " << len);
         const Bytes plain = Pattern(len, static_cast<std::uint8_t>(len + m));
         c->SetCipherMode(ours[m]);
         c->SetIV(iv.data());
@@ -202,7 +208,8 @@ TEST_F(DigestDifferential, MatchesCryptoppForLengthsAroundTheBlockAndSplitFeedin
   CryptoPP::SHA1 sha1;
   CryptoPP::SHA256 sha256;
   CryptoPP::SHA512 sha512;
-  const std::pair<int, CryptoPP::HashTransformation*> rows[] = {{1, &md5}, {2, &sha1}, {3, &sha256}, {4, &sha512}};
+  const std::pair<int, CryptoPP::HashTransformation*> rows[] = {
+      {1, &md5}, {2, &sha1}, {3, &sha256}, {4, &sha512}};
   for (const auto& [number, ref] : rows) {
     auto h = CreateHashById(number);
     for (std::size_t len : {0, 1, 55, 56, 63, 64, 111, 112, 127, 128, 129, 1000}) {
@@ -213,7 +220,8 @@ TEST_F(DigestDifferential, MatchesCryptoppForLengthsAroundTheBlockAndSplitFeedin
       h->Update(msg.data(), msg.size());
       h->Final(got.data());
       h->Init();
-      for (std::size_t i = 0; i < len; i += 13) h->Update(msg.data() + i, std::min<std::size_t>(13, len - i));
+      for (std::size_t i = 0; i < len; i += 13)
+        h->Update(msg.data() + i, std::min<std::size_t>(13, len - i));
       h->Final(split.data());
       ref->CalculateDigest(expected.data(), msg.data(), msg.size());
       EXPECT_EQ(Hex(got), Hex(expected));

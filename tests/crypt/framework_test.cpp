@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "crypt/base64.h"
-#include "crypt/ciphers.h"
 #include "crypt/catalogue.h"
+#include "crypt/ciphers.h"
 #include "crypt/hashes.h"
 #include "tests/crypt/crypt_test_util.h"
 
@@ -28,8 +28,8 @@ struct CipherRow {
 
 TEST_F(FrameworkTest, CipherCatalogueAnswersItsClassValues) {
   const CipherRow rows[] = {
-      {0, 5, u"Blowfish", 64, 448}, {1, 7, u"Cast128", 64, 128}, {2, 15, u"Cast256", 128, 256},
-      {3, 23, u"DES", 64, 64},      {4, 24, u"3DES", 64, 192},   {5, 9, u"Rijndael", 128, 256},
+      {0, 5, u"Blowfish", 64, 448}, {1, 7, u"Cast128", 64, 128},  {2, 15, u"Cast256", 128, 256},
+      {3, 23, u"DES", 64, 64},      {4, 24, u"3DES", 64, 192},    {5, 9, u"Rijndael", 128, 256},
       {6, 19, u"RC4", -1, 2048},    {7, 6, u"Twofish", 128, 256}, {8, 12, u"IDEA", 64, 128},
   };
   for (const auto& r : rows) {
@@ -49,7 +49,8 @@ TEST_F(FrameworkTest, CipherCatalogueAnswersItsClassValues) {
     EXPECT_TRUE(c->SelfTest()) << "known-answer check failed";
   }
   // Class-level values need no object.
-  static_assert(TCrypt_3des::kId == 24 && TCrypt_3des::kMaxKeySize == 192 && TCrypt_3des::kBlockSize == 64);
+  static_assert(TCrypt_3des::kId == 24 && TCrypt_3des::kMaxKeySize == 192 &&
+                TCrypt_3des::kBlockSize == 64);
   static_assert(TCrypt_rc4::kMaxKeySize == 2048 && TCrypt_twofish::kBlockSize == 128);
   for (int bad : {-1, 9, 255, 256 + 6}) EXPECT_EQ(CreateCipherById(bad), nullptr) << bad;
 }
@@ -78,19 +79,29 @@ TEST_F(FrameworkTest, DigestCatalogueAnswersItsClassValues) {
   for (int bad : {-1, 5, 255}) EXPECT_EQ(CreateHashById(bad), nullptr) << bad;
 }
 
-
 // The spellings a publisher may write in a product description or on stptool's command line.
 TEST_F(FrameworkTest, AlgorithmsAreFoundByNumberOrNameInAnyLetterCase) {
   struct Row {
     const char* text;
     int cipher, digest;
   } rows[] = {
-      {"5", kRijndael, -1},  {"rijndael", kRijndael, -1}, {"AES", kRijndael, -1},
-      {"aes", kRijndael, -1}, {"3des", kTripleDes, -1},   {"0", kBlowfish, kHaval},
-      {"4", kTripleDes, kSha512}, {"8", kIdea, -1},        {"sha256", -1, kSha256},
-      {"Md5", -1, kMd5},      {"", -1, -1},               {"05", -1, -1},
-      {"9", -1, -1},          {"-1", -1, -1},             {"AES256", -1, -1},
-      {" 5", -1, -1},         {"SHA-256", -1, -1},
+      {"5", kRijndael, -1},
+      {"rijndael", kRijndael, -1},
+      {"AES", kRijndael, -1},
+      {"aes", kRijndael, -1},
+      {"3des", kTripleDes, -1},
+      {"0", kBlowfish, kHaval},
+      {"4", kTripleDes, kSha512},
+      {"8", kIdea, -1},
+      {"sha256", -1, kSha256},
+      {"Md5", -1, kMd5},
+      {"", -1, -1},
+      {"05", -1, -1},
+      {"9", -1, -1},
+      {"-1", -1, -1},
+      {"AES256", -1, -1},
+      {" 5", -1, -1},
+      {"SHA-256", -1, -1},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.text);
@@ -193,14 +204,13 @@ TEST_F(FrameworkTest, OperationsBeforeInitOrAfterBurnAreRefused) {
   EXPECT_NO_THROW(rc4.Reset());  // the stream cipher's Reset has no check
 }
 
-// --- Modes ------------------------------------------------------------------------------------------
+// --- Modes
+// ------------------------------------------------------------------------------------------
 
 // A 64-bit cipher keyed with a fixed key and IV.
 class ModeTest : public FrameworkTest {
  protected:
-  void SetUp() override {
-    c_.Init(key_.data(), 128, iv_.data());
-  }
+  void SetUp() override { c_.Init(key_.data(), 128, iv_.data()); }
   Bytes E(Bytes block) const {
     Bytes out(block.size());
     c_.EncryptECB(block.data(), out.data());
@@ -324,7 +334,8 @@ TEST_F(FrameworkTest, CounterCarriesBigEndianAndWraps) {
   }
 }
 
-// --- String operations ----------------------------------------------------------------------------
+// --- String operations
+// ----------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, StringOperationsIgnoreTheCipherMode) {
   const Bytes key = Pattern(16);
@@ -373,14 +384,16 @@ TEST_F(FrameworkTest, WideDecryptDropsAnOddLastByte) {
   ASSERT_EQ(bytes.size(), 3u);
   const Text one = a.DecryptString(Text(u"QUJD"));
   ASSERT_EQ(one.size(), 1u);
-  EXPECT_EQ(one[0], static_cast<std::uint8_t>(bytes[0]) | (static_cast<std::uint8_t>(bytes[1]) << 8));
+  EXPECT_EQ(one[0],
+            static_cast<std::uint8_t>(bytes[0]) | (static_cast<std::uint8_t>(bytes[1]) << 8));
   for (const char16_t* short_input : {u"", u"Q", u"QUJ"}) {
     a.Reset();
     EXPECT_EQ(a.DecryptString(Text(short_input)), u"") << "input of " << Text(short_input).size();
   }
 }
 
-// --- Base64 ---------------------------------------------------------------------------------------
+// --- Base64
+// ---------------------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, Base64DecodesGroupByGroup) {
   struct Row {
@@ -409,8 +422,8 @@ TEST_F(FrameworkTest, Base64DecodesGroupByGroup) {
 
 TEST_F(FrameworkTest, Base64EncodesWithPadding) {
   const std::pair<std::string, std::string> rows[] = {
-      {"", ""}, {"A", "QQ=="}, {"AB", "QUI="}, {"ABC", "QUJD"}, {"ABCD", "QUJDRA=="},
-      {std::string("\xFB\xFF\xBF", 3), "+/+/"}};
+      {"", ""},        {"A", "QQ=="},        {"AB", "QUI="},
+      {"ABC", "QUJD"}, {"ABCD", "QUJDRA=="}, {std::string("\xFB\xFF\xBF", 3), "+/+/"}};
   for (const auto& [bytes, text] : rows) {
     EXPECT_EQ(Base64EncodeText(bytes), text);
     EXPECT_EQ(Base64DecodeText(text), bytes);
@@ -418,7 +431,8 @@ TEST_F(FrameworkTest, Base64EncodesWithPadding) {
   EXPECT_EQ(Base64EncodeText(Text(u"A")), u"QQA=");  // 41 00
 }
 
-// --- Digests --------------------------------------------------------------------------------------
+// --- Digests
+// --------------------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, DigestsHashTextAsUtf16AndRefuseUseWithoutInit) {
   for (int number = 0; number < kDigestCount; ++number) {
@@ -436,7 +450,8 @@ TEST_F(FrameworkTest, DigestsHashTextAsUtf16AndRefuseUseWithoutInit) {
 
     // A long text (several internal chunks) equals its bytes fed at once.
     Text long_text(3000, u'\0');
-    for (std::size_t i = 0; i < long_text.size(); ++i) long_text[i] = static_cast<char16_t>(i * 977);
+    for (std::size_t i = 0; i < long_text.size(); ++i)
+      long_text[i] = static_cast<char16_t>(i * 977);
     Bytes raw;
     for (char16_t ch : long_text) raw.push_back(ch & 0xFF), raw.push_back(ch >> 8);
     a->Init();

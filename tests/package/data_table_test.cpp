@@ -16,9 +16,7 @@ using platform::ERangeError;
 using Cells = std::vector<Text>;
 using Rows = std::vector<Cells>;
 
-std::string U8(const Text& t) {
-  return platform::TextToUtf8(t);
-}
+std::string U8(const Text& t) { return platform::TextToUtf8(t); }
 
 Cells StoredCells(const TRow& row) {
   Cells out;

@@ -1,5 +1,7 @@
 // The stream check of the whole-member path against both decoders: it must refuse every stream
 // on which they part ways, and pass the streams that real compressors write.
+#include "package/deflate_check.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -7,7 +9,6 @@
 #include <span>
 #include <string>
 
-#include "package/deflate_check.h"
 #include "tests/package/deflate_craft.h"
 #include "tests/package/package_fixture.h"
 
@@ -76,9 +77,9 @@ TEST(DeflateCheckTest, PassesWhatZlibWrites) {
 
 // Cut anywhere, a stream no longer ends inside the bytes with room for its checksum.
 TEST(DeflateCheckTest, RefusesEveryCutStream) {
-  for (const std::string& stream : {Deflate(Pattern(3000, 5, true), 9),
-                                     Deflate(Pattern(700, 6, false), 0),
-                                     Deflate(Pattern(2000, 7, true), 1)}) {
+  for (const std::string& stream :
+       {Deflate(Pattern(3000, 5, true), 9), Deflate(Pattern(700, 6, false), 0),
+        Deflate(Pattern(2000, 7, true), 1)}) {
     for (size_t cut = 0; cut < stream.size(); ++cut) {
       SCOPED_TRACE(cut);
       EXPECT_FALSE(Keeps(stream.substr(0, cut)));

@@ -122,14 +122,13 @@ std::unique_ptr<libdeflate_decompressor, DecompressorFree> Decompressor() {
 std::string ZlibAroundDeflate(const std::string& body) {
   std::string content(1 << 20, '\0');
   size_t produced = 0;
-  if (libdeflate_deflate_decompress(Decompressor().get(), body.data(), body.size(),
-                                    content.data(), content.size(),
-                                    &produced) != LIBDEFLATE_SUCCESS) {
+  if (libdeflate_deflate_decompress(Decompressor().get(), body.data(), body.size(), content.data(),
+                                    content.size(), &produced) != LIBDEFLATE_SUCCESS) {
     produced = 0;
   }
-  const uLong adler = adler32(adler32(0, nullptr, 0),
-                              reinterpret_cast<const Bytef*>(content.data()),
-                              static_cast<uInt>(produced));
+  const uLong adler =
+      adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(content.data()),
+              static_cast<uInt>(produced));
   std::string out = "\x78\x9C" + body;
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((adler >> shift) & 0xFF);
   return out;
@@ -150,25 +149,29 @@ std::string FinalBlock(int type, const Symbols& put, const Code* lit_len) {
   return ZlibAroundDeflate(out.Bytes());
 }
 
-std::string Fixed(const Symbols& symbols) {
-  return FinalBlock(1, symbols, &FixedLitLen());
-}
+std::string Fixed(const Symbols& symbols) { return FinalBlock(1, symbols, &FixedLitLen()); }
 
 // A dynamic block with the usual header for its codes.
 std::string Dynamic(const Code& lit_len, const Code& dist, const Symbols& symbols) {
-  return FinalBlock(2, [&](DeflateBits& out) {
-    PutDynamicHeader(out, lit_len, dist);
-    symbols(out);
-  }, &lit_len);
+  return FinalBlock(
+      2,
+      [&](DeflateBits& out) {
+        PutDynamicHeader(out, lit_len, dist);
+        symbols(out);
+      },
+      &lit_len);
 }
 
 // A dynamic block with a header written field by field.
 std::string DynamicRaw(int lit_len_count, int dist_count, const std::vector<int>& code_lengths,
                        const Sequence& sequence, const Code& lit_len, const Symbols& symbols) {
-  return FinalBlock(2, [&](DeflateBits& out) {
-    PutDynamicHeader(out, lit_len_count, dist_count, code_lengths, sequence);
-    symbols(out);
-  }, &lit_len);
+  return FinalBlock(
+      2,
+      [&](DeflateBits& out) {
+        PutDynamicHeader(out, lit_len_count, dist_count, code_lengths, sequence);
+        symbols(out);
+      },
+      &lit_len);
 }
 
 Sequence EachLength(const std::vector<int>& lengths) {
@@ -214,7 +217,8 @@ std::vector<CraftedStream> CraftedStreams() {
         fixed.Put(out, 'b');
         fixed.Put(out, 258);
         fixed_dist.Put(out, 1);
-      }), kBothAccept);
+      }),
+      kBothAccept);
   add("dynamic block", Dynamic(lit_len, dist, text), kBothAccept);
   {
     // Literal/length lengths: 'a' to 'd' 3 bits, 256 and 257 2 bits; distance lengths 4 x 2
@@ -224,15 +228,17 @@ std::vector<CraftedStream> CraftedStreams() {
     for (int s = 'a'; s <= 'd'; ++s) ll[s] = 3;
     ll[256] = ll[257] = 2;
     const Code small(ll);
-    const Sequence sequence = {{18, 97 - 11}, {3, 0},   {16, 0}, {18, 138 - 11},
-                               {18, 17 - 11}, {2, 0},   {2, 0},  {16, 1}};
+    const Sequence sequence = {{18, 97 - 11}, {3, 0}, {16, 0}, {18, 138 - 11},
+                               {18, 17 - 11}, {2, 0}, {2, 0},  {16, 1}};
     add("repeats, one across the two codes' lengths",
-        DynamicRaw(258, 4, FullCodeLengthCode(), sequence, small, [&](DeflateBits& out) {
-          small.Put(out, 'a');
-          small.Put(out, 'd');
-          small.Put(out, 257);
-          out.Codeword(0, 2);
-        }), kBothAccept);
+        DynamicRaw(258, 4, FullCodeLengthCode(), sequence, small,
+                   [&](DeflateBits& out) {
+                     small.Put(out, 'a');
+                     small.Put(out, 'd');
+                     small.Put(out, 257);
+                     out.Codeword(0, 2);
+                   }),
+        kBothAccept);
   }
   {
     // A literal/length code of the end-of-block codeword alone, and a distance code of one
@@ -244,25 +250,33 @@ std::vector<CraftedStream> CraftedStreams() {
     const Code no_dist({0});
     for (std::uint32_t bit : {0u, 1u}) {
       add(bit == 0 ? "one-codeword literal/length code" : "unassigned literal/length codeword",
-          FinalBlock(2, [&](DeflateBits& out) {
-            PutDynamicHeader(out, end_only, one_dist);
-            out.Put(bit, 1);
-          }, nullptr), bit == 0 ? kBothAccept : kOnlyLibdeflateAccepts);
+          FinalBlock(
+              2,
+              [&](DeflateBits& out) {
+                PutDynamicHeader(out, end_only, one_dist);
+                out.Put(bit, 1);
+              },
+              nullptr),
+          bit == 0 ? kBothAccept : kOnlyLibdeflateAccepts);
       add(bit == 0 ? "one-codeword distance code" : "unassigned distance codeword",
-          Dynamic(lit_len, one_dist, [&](DeflateBits& out) {
-            lit_len.Put(out, 'a');
-            lit_len.Put(out, 258);
-            out.Put(bit, 1);
-          }), bit == 0 ? kBothAccept : kOnlyLibdeflateAccepts);
+          Dynamic(lit_len, one_dist,
+                  [&](DeflateBits& out) {
+                    lit_len.Put(out, 'a');
+                    lit_len.Put(out, 258);
+                    out.Put(bit, 1);
+                  }),
+          bit == 0 ? kBothAccept : kOnlyLibdeflateAccepts);
     }
-    add("empty distance code, unused", Dynamic(lit_len, no_dist, [&](DeflateBits& out) {
-          lit_len.Put(out, 'a');
-        }), kBothAccept);
-    add("empty distance code, used", Dynamic(lit_len, no_dist, [&](DeflateBits& out) {
-          lit_len.Put(out, 'a');
-          lit_len.Put(out, 258);
-          out.Put(0, 1);
-        }), kOnlyLibdeflateAccepts);
+    add("empty distance code, unused",
+        Dynamic(lit_len, no_dist, [&](DeflateBits& out) { lit_len.Put(out, 'a'); }), kBothAccept);
+    add("empty distance code, used",
+        Dynamic(lit_len, no_dist,
+                [&](DeflateBits& out) {
+                  lit_len.Put(out, 'a');
+                  lit_len.Put(out, 258);
+                  out.Put(0, 1);
+                }),
+        kOnlyLibdeflateAccepts);
   }
 
   for (int symbol : {286, 287}) {
@@ -270,7 +284,8 @@ std::vector<CraftedStream> CraftedStreams() {
           fixed.Put(out, 'a');
           fixed.Put(out, symbol);
           fixed_dist.Put(out, 0);
-        }), kOnlyLibdeflateAccepts);
+        }),
+        kOnlyLibdeflateAccepts);
   }
   for (int symbol : {30, 31}) {
     // After more than 49152 bytes, so that the distance such a symbol might stand for exists.
@@ -283,24 +298,30 @@ std::vector<CraftedStream> CraftedStreams() {
           fixed.Put(out, 257);
           fixed_dist.Put(out, symbol);
           out.Put(0, 14);
-        }), kOnlyLibdeflateAccepts);
+        }),
+        kOnlyLibdeflateAccepts);
   }
   for (int count : {287, 288}) {
     const Code wide(CompleteLengths(count));
     add(std::to_string(count) + " literal/length lengths",
-        Dynamic(wide, dist, [&](DeflateBits& out) {
-          wide.Put(out, 'a');
-          wide.Put(out, count - 1);
-          dist.Put(out, 0);
-        }), kOnlyLibdeflateAccepts);
+        Dynamic(wide, dist,
+                [&](DeflateBits& out) {
+                  wide.Put(out, 'a');
+                  wide.Put(out, count - 1);
+                  dist.Put(out, 0);
+                }),
+        kOnlyLibdeflateAccepts);
   }
   for (int count : {31, 32}) {
     const Code wide(CompleteLengths(count));
-    add(std::to_string(count) + " distance lengths", Dynamic(lit_len, wide, [&](DeflateBits& out) {
-          lit_len.Put(out, 'a');
-          lit_len.Put(out, 258);
-          wide.Put(out, 0);
-        }), kOnlyLibdeflateAccepts);
+    add(std::to_string(count) + " distance lengths",
+        Dynamic(lit_len, wide,
+                [&](DeflateBits& out) {
+                  lit_len.Put(out, 'a');
+                  lit_len.Put(out, 258);
+                  wide.Put(out, 0);
+                }),
+        kOnlyLibdeflateAccepts);
   }
   {
     // The last distance length written by a repeat that runs past the lengths announced: 16
@@ -312,11 +333,13 @@ std::vector<CraftedStream> CraftedStreams() {
       sequence.back() = {repeat, 0};
       const Code used(lengths);
       add("repeat " + std::to_string(repeat) + " past the last length",
-          DynamicRaw(286, 30, FullCodeLengthCode(), sequence, lit_len, [&](DeflateBits& out) {
-            lit_len.Put(out, 'a');
-            lit_len.Put(out, 258);
-            used.Put(out, 0);
-          }), kOnlyLibdeflateAccepts);
+          DynamicRaw(286, 30, FullCodeLengthCode(), sequence, lit_len,
+                     [&](DeflateBits& out) {
+                       lit_len.Put(out, 'a');
+                       lit_len.Put(out, 258);
+                       used.Put(out, 0);
+                     }),
+          kOnlyLibdeflateAccepts);
     }
     Sequence first = EachLength(Joined(lit_len.lengths, dist.lengths));
     first.erase(first.begin(), first.begin() + 3);
@@ -337,8 +360,8 @@ std::vector<CraftedStream> CraftedStreams() {
     incomplete[9] = 2;
     incomplete[4] = 3;
     incomplete[5] = 4;
-    add("incomplete code-length code",
-        DynamicRaw(286, 30, incomplete, sequence, lit_len, text), kBothRefuse);
+    add("incomplete code-length code", DynamicRaw(286, 30, incomplete, sequence, lit_len, text),
+        kBothRefuse);
     std::vector<int> over = FullCodeLengthCode();
     over[0] = 3;
     add("over-subscribed code-length code", DynamicRaw(286, 30, over, sequence, lit_len, text),
@@ -348,36 +371,46 @@ std::vector<CraftedStream> CraftedStreams() {
     std::vector<int> ll = lit_len.lengths;
     ll[0] = 0;
     const Code incomplete(ll);
-    add("incomplete literal/length code", Dynamic(incomplete, dist, [&](DeflateBits& out) {
-          incomplete.Put(out, 'a');
-        }), kBothRefuse);
+    add("incomplete literal/length code",
+        Dynamic(incomplete, dist, [&](DeflateBits& out) { incomplete.Put(out, 'a'); }),
+        kBothRefuse);
     ll[0] = ll[1];
     ll.back() = ll[0] - 1;
     const Code over(ll);
-    add("over-subscribed literal/length code", Dynamic(over, dist, [&](DeflateBits& out) {
-          over.Put(out, 'a');
-        }), kBothRefuse);
+    add("over-subscribed literal/length code",
+        Dynamic(over, dist, [&](DeflateBits& out) { over.Put(out, 'a'); }), kBothRefuse);
     const Code two_of_four({2, 2});
-    add("incomplete distance code", Dynamic(lit_len, two_of_four, [&](DeflateBits& out) {
-          lit_len.Put(out, 'a');
-          lit_len.Put(out, 258);
-          two_of_four.Put(out, 0);
-        }), kBothRefuse);
+    add("incomplete distance code",
+        Dynamic(lit_len, two_of_four,
+                [&](DeflateBits& out) {
+                  lit_len.Put(out, 'a');
+                  lit_len.Put(out, 258);
+                  two_of_four.Put(out, 0);
+                }),
+        kBothRefuse);
     const Code three_of_two({1, 1, 1});
-    add("over-subscribed distance code", Dynamic(lit_len, three_of_two, [&](DeflateBits& out) {
-          lit_len.Put(out, 'a');
-          lit_len.Put(out, 258);
-          out.Put(0, 1);
-        }), kBothRefuse);
+    add("over-subscribed distance code",
+        Dynamic(lit_len, three_of_two,
+                [&](DeflateBits& out) {
+                  lit_len.Put(out, 'a');
+                  lit_len.Put(out, 258);
+                  out.Put(0, 1);
+                }),
+        kBothRefuse);
     std::vector<int> no_end = lit_len.lengths;
     no_end[256] = 0;
     no_end[255] = lit_len.lengths[256] - 1;  // the code stays complete
     const Code endless(no_end);
-    add("no end-of-block code", FinalBlock(2, [&](DeflateBits& out) {
-          PutDynamicHeader(out, endless, dist);
-          endless.Put(out, 'a');
-          out.Put(0, 16);
-        }, nullptr), kBothRefuse);
+    add("no end-of-block code",
+        FinalBlock(
+            2,
+            [&](DeflateBits& out) {
+              PutDynamicHeader(out, endless, dist);
+              endless.Put(out, 'a');
+              out.Put(0, 16);
+            },
+            nullptr),
+        kBothRefuse);
   }
   return streams;
 }
@@ -396,9 +429,9 @@ Decoded LibdeflateDecode(const std::string& stream, size_t room) {
   Decoded result;
   result.output.resize(room);
   size_t produced = 0;
-  result.ok = libdeflate_zlib_decompress(Decompressor().get(), stream.data(), stream.size(),
-                                         result.output.data(), room,
-                                         &produced) == LIBDEFLATE_SUCCESS;
+  result.ok =
+      libdeflate_zlib_decompress(Decompressor().get(), stream.data(), stream.size(),
+                                 result.output.data(), room, &produced) == LIBDEFLATE_SUCCESS;
   result.output.resize(result.ok ? produced : 0);
   return result;
 }

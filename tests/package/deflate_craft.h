@@ -60,9 +60,9 @@ std::string ZlibAroundDeflate(const std::string& body);
 
 // How libdeflate and zlib's inflate answer a crafted stream.
 enum class Verdict {
-  kBothAccept,            // with the same bytes: a control
-  kOnlyLibdeflateAccepts, // where the two part ways
-  kBothRefuse,            // a near miss
+  kBothAccept,             // with the same bytes: a control
+  kOnlyLibdeflateAccepts,  // where the two part ways
+  kBothRefuse,             // a near miss
 };
 struct CraftedStream {
   std::string what;

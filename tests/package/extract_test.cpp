@@ -1,4 +1,6 @@
 // ExtractPackage over the simulated Windows: round trips, destinations, progress, failures.
+#include "package/extract.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <typeinfo>
 #include <vector>
 
-#include "package/extract.h"
 #include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/fs_util.h"
@@ -162,8 +163,8 @@ TEST_P(ExtractTest, ProgressRoundsHalvesToEven) {
   EXPECT_EQ(progress_, (std::vector<std::int32_t>{12, 38, 62, 100}));
 
   EXPECT_EQ(package::ProgressPercent(0, 0), 100);
-  EXPECT_EQ(package::ProgressPercent(1, 200), 0);   // 0.5 -> 0
-  EXPECT_EQ(package::ProgressPercent(3, 200), 2);   // 1.5 -> 2
+  EXPECT_EQ(package::ProgressPercent(1, 200), 0);  // 0.5 -> 0
+  EXPECT_EQ(package::ProgressPercent(3, 200), 2);  // 1.5 -> 2
   EXPECT_EQ(package::ProgressPercent(2, 3), 67);
 }
 
@@ -230,10 +231,9 @@ TEST_P(ExtractTest, ExistingSystemFileIsSkippedAndItsMemberStepped) {
   const std::string third = Deflate("third!");
   WriteFile(kSystemDir + u"dir\\lib.dll", "old");  // folder + whole cell 1
   WriteFile(kSystemDir + u"last.dll", "old last");
-  WritePackage({first + second + third,
-                Row(u"$System$", u"dir\\lib.dll", first, 15) + u"|" +
-                    Row(u"", u"second.txt", second, 6) + u"|" +
-                    Row(u"$Third$", u"last.dll", third, 6)});
+  WritePackage({first + second + third, Row(u"$System$", u"dir\\lib.dll", first, 15) + u"|" +
+                                            Row(u"", u"second.txt", second, 6) + u"|" +
+                                            Row(u"$Third$", u"last.dll", third, 6)});
   Extract();
   EXPECT_EQ(ReadFile(kSystemDir + u"dir\\lib.dll"), "old");
   EXPECT_EQ(ReadFile(kSystemDir + u"lib.dll"), "<missing>");
@@ -255,8 +255,8 @@ TEST_P(ExtractTest, ShortMemberIsPaddedWithZerosAndLongOneCut) {
   const std::string m1 = Deflate("abc");
   const std::string m2 = Deflate("abcdefgh");
   const std::string m3 = "";  // no member bytes at all
-  WritePackage({m1 + m2 + m3, Row(u"", u"short", m1, 6) + u"|" + Row(u"", u"cut", m2, 4) +
-                                  u"|" + Row(u"", u"none", m3, 3)});
+  WritePackage({m1 + m2 + m3, Row(u"", u"short", m1, 6) + u"|" + Row(u"", u"cut", m2, 4) + u"|" +
+                                  Row(u"", u"none", m3, 3)});
   Extract();
   EXPECT_EQ(ReadFile(kTarget + u"short"), std::string("abc\0\0\0", 6));
   EXPECT_EQ(ReadFile(kTarget + u"cut"), "abcd");
@@ -303,8 +303,7 @@ TEST_P(ExtractTest, FailureTable) {
       {"member runs past the end", a + b.substr(0, b.size() / 2),
        ok_row + u"|" + Row(u"", u"b.txt", b, 800'000), kRead, "first", "", nullptr},
       {"manifest that is no table", a, u"", kRange, "<missing>", "<missing>", nullptr},
-      {"row without cell 3", a, ok_row + u"|b.txt,1,2", kRange, "<missing>", "<missing>",
-       nullptr},
+      {"row without cell 3", a, ok_row + u"|b.txt,1,2", kRange, "<missing>", "<missing>", nullptr},
       {"cell 3 not a number", a, ok_row + u"|,b.txt,1,2x", kConvert, "<missing>", "<missing>",
        nullptr},
       {"cell 2 not a number", a + b, ok_row + u"|,b.txt,lots,800000", kConvert, "first", "",
@@ -319,21 +318,18 @@ TEST_P(ExtractTest, FailureTable) {
        "first", "<missing>",
        [this] { std::filesystem::create_directories(HostPath(kTarget + u"b.txt")); }},
       {"folder cannot be created", a + b, ok_row + u"|" + Row(u"blocked\\", u"b.txt", b, 800'000),
-       kWrite, "first", "<missing>",
-       [this] { WriteFile(kTarget + u"blocked", "a file"); }},
+       kWrite, "first", "<missing>", [this] { WriteFile(kTarget + u"blocked", "a file"); }},
       // A folder cell ending in ":" once made the folder creation recurse without end.
-      {"folder ending in a colon", a + b, ok_row + u"|" + Row(u"x:", u"b.txt", b, 800'000),
-       kWrite, "first", "<missing>", nullptr},
+      {"folder ending in a colon", a + b, ok_row + u"|" + Row(u"x:", u"b.txt", b, 800'000), kWrite,
+       "first", "<missing>", nullptr},
       // Sizes that would make the reader seek back or read without bound.
-      {"negative cell 3", a, ok_row + u"|,b.txt,1,-5", kFormat, "<missing>", "<missing>",
-       nullptr},
+      {"negative cell 3", a, ok_row + u"|,b.txt,1,-5", kFormat, "<missing>", "<missing>", nullptr},
       {"negative cell 2", a + b, ok_row + u"|,b.txt,-100,800000", kFormat, "first", "", nullptr},
       {"negative cell 2 on a skipped row", a + b,
        ok_row + u"|$System$,skip.dll,-100,1|" + Row(u"", u"b.txt", b, 800'000), kFormat, "first",
-       "<missing>",
-       [this] { WriteFile(kSystemDir + u"skip.dll", "present"); }},
-      {"cell 2 past the end", a + b,
-       ok_row + u"|" + u",b.txt,2000000000,800000", kRead, "first", "", nullptr},
+       "<missing>", [this] { WriteFile(kSystemDir + u"skip.dll", "present"); }},
+      {"cell 2 past the end", a + b, ok_row + u"|" + u",b.txt,2000000000,800000", kRead, "first",
+       "", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -441,19 +437,19 @@ TEST_P(ExtractTest, PathsLeavingTheTargetAreRefused) {
       {u"..\\", u"evil.txt"},
       {u"sub\\..\\..\\", u"evil.txt"},
       {u"../", u"evil.txt"},
-      {u"", u"../evil.txt"},         // "/" is no separator for the last-component rule
+      {u"", u"../evil.txt"},  // "/" is no separator for the last-component rule
       {u"sub\\", u"a/../../../evil.txt"},
-      {u"...\\", u"evil.txt"},       // Windows drops trailing dots: "..." is ".."
-      {u"sub\\", u".."},             // names a folder, not a file
-      {u"", u"dir\\"},               // empty last component
-      {u"..\\", u"evil.txt,-1"},     // flat rows are checked too (name only; folder ignored)
+      {u"...\\", u"evil.txt"},    // Windows drops trailing dots: "..." is ".."
+      {u"sub\\", u".."},          // names a folder, not a file
+      {u"", u"dir\\"},            // empty last component
+      {u"..\\", u"evil.txt,-1"},  // flat rows are checked too (name only; folder ignored)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::TextToUtf8(c.folder + u" | " + c.name));
     std::filesystem::remove_all(root_ / "App");
     const bool flat = c.name.ends_with(u",-1");
-    const Text row = flat ? c.folder + u",x\\evil.txt,"+ Num(m.size()) + u",4,-1"
-                          : Row(c.folder, c.name, m, 4);
+    const Text row =
+        flat ? c.folder + u",x\\evil.txt," + Num(m.size()) + u",4,-1" : Row(c.folder, c.name, m, 4);
     WritePackage({a + m, Row(u"", u"a.txt", a, 5) + u"|" + row});
     if (flat) {
       Extract();  // the folder cell is ignored, so this one is fine
@@ -491,9 +487,9 @@ TEST_P(ExtractTest, PathsBeyondTheFileApiLimitsAreRefusedBeforeAnythingIsMade) {
       {u"", Text(252, u'n'), true},  // a path of 259 characters
       {u"", Text(253, u'n'), false},
       {folder240 + u"\\", u"f.txt", true},
-      {folder240 + u"d\\", u"f.txt", false},  // a folder of 248 to create
+      {folder240 + u"d\\", u"f.txt", false},                    // a folder of 248 to create
       {u"existing" + Text(233, u'e') + u"\\", u"f.txt", true},  // 248, but there already
-      {u"x\\..\\" + folder240 + u"\\.\\", u"f.txt", true},  // measured once made whole
+      {u"x\\..\\" + folder240 + u"\\.\\", u"f.txt", true},      // measured once made whole
       {deep, u"deep.txt", false},
       {u"$System$" + deep, u"deep.txt", false},
   };
@@ -528,8 +524,8 @@ TEST_P(ExtractTest, MemberAboveTheWholeMemberLimitRoundTrips) {
   huge.back() = '!';
   const std::string m = Deflate(huge, 1);
   const std::string next = Deflate("after the huge one");
-  WritePackage({m + next, Row(u"", u"huge.dat", m, huge.size()) + u"|" +
-                              Row(u"", u"next.txt", next, 18)});
+  WritePackage(
+      {m + next, Row(u"", u"huge.dat", m, huge.size()) + u"|" + Row(u"", u"next.txt", next, 18)});
   Extract();
   EXPECT_TRUE(ReadFile(kTarget + u"huge.dat") == huge);
   EXPECT_EQ(ReadFile(kTarget + u"next.txt"), "after the huge one");
@@ -545,9 +541,9 @@ TEST_P(ExtractTest, CallerGetsControlBetweenPiecesOfAMember) {
   options.decoder = decoder_;
   options.between_pieces = [&] { log.push_back("piece"); };
   options.write_behind = write_behind_;
-  package::ExtractPackage(kPackage, kTarget, Text(),
-                          [&](std::int32_t percent) { log.push_back(std::to_string(percent)); },
-                          options);
+  package::ExtractPackage(
+      kPackage, kTarget, Text(),
+      [&](std::int32_t percent) { log.push_back(std::to_string(percent)); }, options);
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log.back(), "100");
   EXPECT_EQ(std::count(log.begin(), log.end(), "piece"), static_cast<long>(log.size() - 1));
@@ -585,9 +581,9 @@ TEST_F(PackageTest, FullDiskDuringAWrittenBehindMemberEndsAsWithoutTheWriter) {
   const auto run = [&](const std::string& third_member, bool behind) {
     // Room for the first file and one MiB of the second.
     os_.MapMemoryDrive(u'D', static_cast<std::int64_t>(first.size()) + 1024 * 1024 + 100);
-    WritePackage({a + b + third_member,
-                  Row(u"", u"a.bin", a, first.size()) + u"|" + Row(u"", u"b.bin", b, second.size()) +
-                      u"|" + Row(u"", u"c.txt", third_member, third.size())});
+    WritePackage({a + b + third_member, Row(u"", u"a.bin", a, first.size()) + u"|" +
+                                            Row(u"", u"b.bin", b, second.size()) + u"|" +
+                                            Row(u"", u"c.txt", third_member, third.size())});
     Outcome outcome;
     package::ExtractOptions options;
     options.decoder = MemberDecoder::kWholeMember;
@@ -602,7 +598,8 @@ TEST_F(PackageTest, FullDiskDuringAWrittenBehindMemberEndsAsWithoutTheWriter) {
       if (auto file = os_.OpenFileForRead(u"D:\\target\\" + name)) {
         bytes.assign(static_cast<size_t>(file->Size()), '\0');
         std::uint32_t got = 0;
-        if (!bytes.empty()) file->Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &got);
+        if (!bytes.empty())
+          file->Read(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &got);
       }
       outcome.files.push_back(bytes);
     }

@@ -1,5 +1,6 @@
 #include "tests/package/package_fixture.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 #include "crypt/envelope.h"
 
@@ -30,8 +29,8 @@ std::string Deflate(const std::string& data, int level) {
 }
 
 std::string Pattern(size_t size, std::uint32_t seed, bool compressible) {
-  static const char* const kWords[] = {"setup ", "package ", "member ", "zlib ", "row ",
-                                       "folder\r\n", "file ", "tail "};
+  static const char* const kWords[] = {"setup ", "package ",   "member ", "zlib ",
+                                       "row ",   "folder\r\n", "file ",   "tail "};
   std::string out;
   out.reserve(size + 16);
   std::uint32_t x = seed * 2654435761u + 1;
@@ -115,8 +114,9 @@ void PackageTest::Extract(const Text& password) {
   options.decoder = decoder_;
   options.write_behind = write_behind_;
   options.system_dir = kSystemDir;
-  package::ExtractPackage(kPackage, kTarget, password,
-                          [this](std::int32_t percent) { progress_.push_back(percent); }, options);
+  package::ExtractPackage(
+      kPackage, kTarget, password, [this](std::int32_t percent) { progress_.push_back(percent); },
+      options);
 }
 
 }  // namespace pkgtest

@@ -56,7 +56,8 @@ class PackageTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> TreeOf(const Text& folder);
 
   void WritePackage(const RawPackage& raw) { WriteFile(kPackage, BuildPackage(raw)); }
-  // Runs ExtractPackage on kPackage into kTarget with decoder_ and write_behind_, recording progress in progress_.
+  // Runs ExtractPackage on kPackage into kTarget with decoder_ and write_behind_, recording
+  // progress in progress_.
   void Extract(const Text& password = Text());
 
   std::filesystem::path root_;

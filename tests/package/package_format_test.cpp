@@ -1,4 +1,6 @@
 // Locating the manifest from the tail, and the writer's layout read back by the reader.
+#include "package/package_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "package/data_table.h"
-#include "package/package_format.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "tests/package/package_fixture.h"
@@ -43,7 +44,7 @@ class FormatTest : public PackageTest {
 
 TEST_F(FormatTest, EachTailShapeIsToldByItsTwoMarkerBytes) {
   const std::string sep20 = "ABCDEFGHIJKLMNOPQRS!";  // last byte not 0x0A
-  const std::string tag9_long = "123456789";           // byte E-2 = '8', not 0x14
+  const std::string tag9_long = "123456789";         // byte E-2 = '8', not 0x14
   struct Case {
     std::string tail;
     int m;
@@ -82,7 +83,7 @@ TEST_F(FormatTest, LengthFieldAndShortFiles) {
   const std::string tail("\x0A\x14\x02", 3);
   // File size is 7 + 3 + 4 + 3 = 17 for a 3-byte manifest.
   EXPECT_FALSE(Locate(Layout("abc", tail, 3)).empty);
-  EXPECT_TRUE(Locate(Layout("abc", tail, 17)).empty);         // equal to the file size
+  EXPECT_TRUE(Locate(Layout("abc", tail, 17)).empty);          // equal to the file size
   EXPECT_TRUE(Locate(Layout("abc", tail, 0x7FFFFFFF)).empty);  // larger
   EXPECT_EQ(Locate(Layout("abc", tail, 0)).length, 0);
   // Fourteen bytes before the length field: a length of 15 starts before the file.

@@ -112,8 +112,8 @@ TEST_F(WriterTest, EveryLevelRoundTripsThroughBothDecoders) {
   };
   for (const Case c : {Case{MemberCompressor::kLibdeflate, 12}, Case{MemberCompressor::kZlib, 9}}) {
     for (int level = 0; level <= c.max_level; ++level) {
-      SCOPED_TRACE(testing::Message() << (c.compressor == MemberCompressor::kZlib ? "zlib " : "libdeflate ")
-                                      << level);
+      SCOPED_TRACE(testing::Message()
+                   << (c.compressor == MemberCompressor::kZlib ? "zlib " : "libdeflate ") << level);
       PackOptions options;
       options.compressor = c.compressor;
       options.level = level;
@@ -140,11 +140,13 @@ TEST_F(WriterTest, EveryLevelRoundTripsThroughBothDecoders) {
 TEST_F(WriterTest, SameBytesWhateverTheJobs) {
   Tree tree;
   for (int i = 0; i < 60; ++i) {
-    tree.push_back({"a/" + std::to_string(100 + i) + ".txt", Pattern(1000 + 3000 * (i % 7), i, i % 3 != 0)});
+    tree.push_back(
+        {"a/" + std::to_string(100 + i) + ".txt", Pattern(1000 + 3000 * (i % 7), i, i % 3 != 0)});
   }
   tree.push_back({"b/stream.dat", Runs(package::kWholeMemberLimit + 1)});
   tree.push_back({"c/whole.bin", Pattern(3'000'000, 99, false)});
-  for (int i = 0; i < 20; ++i) tree.push_back({"d/" + std::to_string(100 + i) + ".txt", Pattern(50'000, 200 + i, true)});
+  for (int i = 0; i < 20; ++i)
+    tree.push_back({"d/" + std::to_string(100 + i) + ".txt", Pattern(50'000, 200 + i, true)});
   for (const auto& [rel, content] : tree) WriteFile(u"C:\\src\\" + Path(rel), content);
 
   std::string first;
@@ -208,9 +210,9 @@ TEST_F(WriterTest, MembersAboveTheLimitAreZlibsStream) {
 }
 
 TEST_F(WriterTest, LevelsOutsideTheCompressorsRangeAreRefused) {
-  for (const auto& [compressor, level] : {std::pair{MemberCompressor::kLibdeflate, 13},
-                                          std::pair{MemberCompressor::kLibdeflate, -1},
-                                          std::pair{MemberCompressor::kZlib, 10}}) {
+  for (const auto& [compressor, level] :
+       {std::pair{MemberCompressor::kLibdeflate, 13}, std::pair{MemberCompressor::kLibdeflate, -1},
+        std::pair{MemberCompressor::kZlib, 10}}) {
     PackOptions options;
     options.compressor = compressor;
     options.level = level;
@@ -223,14 +225,15 @@ TEST_F(WriterTest, LevelsOutsideTheCompressorsRangeAreRefused) {
 // AddFile or Finish) and the writer goes away without waiting for ever, whatever the jobs.
 TEST_F(WriterTest, FullDiskIsAWriteErrorWhateverTheJobs) {
   Tree tree;
-  for (int i = 0; i < 30; ++i) tree.push_back({std::to_string(100 + i) + ".bin", Pattern(100'000, i, false)});
+  for (int i = 0; i < 30; ++i)
+    tree.push_back({std::to_string(100 + i) + ".bin", Pattern(100'000, i, false)});
   for (const auto& [rel, content] : tree) WriteFile(u"C:\\src\\" + Path(rel), content);
   struct Case {
     MemberCompressor compressor;
     int jobs;
   };
-  for (const Case c : {Case{MemberCompressor::kLibdeflate, 1}, Case{MemberCompressor::kLibdeflate, 4},
-                       Case{MemberCompressor::kZlib, 1}}) {
+  for (const Case c : {Case{MemberCompressor::kLibdeflate, 1},
+                       Case{MemberCompressor::kLibdeflate, 4}, Case{MemberCompressor::kZlib, 1}}) {
     SCOPED_TRACE(testing::Message() << c.jobs << " jobs");
     os_.MapMemoryDrive(u'D', 1'000'000);
     PackOptions options = Fixed(c.compressor == MemberCompressor::kZlib ? 9 : 7, c.jobs);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,9 +11,6 @@
 #include <iterator>
 #include <string>
 #include <system_error>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #ifdef STPTOOL_PATH
 
@@ -26,7 +25,6 @@ class StptoolFixture : public ::testing::Test {
   };
 
  protected:
-
   StptoolFixture() {
     dir_ = std::filesystem::temp_directory_path() /
            ("stptool-test-" + std::to_string(::getpid()) + "-" +

@@ -1,5 +1,7 @@
 // The stptool commands pack, list and extract, run as a user runs them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "tests/package/package_fixture.h"
 #include "tests/package/stptool_fixture.h"
@@ -128,12 +127,15 @@ TEST_F(StptoolTest, FailuresExitWithOneAndAMessage) {
 // left behind. (RLIMIT_FSIZE stands in for the full disk: with SIGXFSZ ignored, a write past it
 // fails.)
 TEST_F(StptoolTest, PackLeavesNoPackageWhenTheDiskFills) {
-  for (int i = 0; i < 8; ++i) Put(dir_ / "src" / (std::to_string(i) + ".bin"), Pattern(100'000, i, false));
+  for (int i = 0; i < 8; ++i)
+    Put(dir_ / "src" / (std::to_string(i) + ".bin"), Pattern(100'000, i, false));
   for (const char* options : {"--jobs 1", "--jobs 4", "--zlib"}) {
     const std::string cmd = "trap '' XFSZ && ulimit -f 400 && '" STPTOOL_PATH "' pack " +
-                            Q(dir_ / "p.stp") + " " + Q(dir_ / "src") + " " + options + " 2>" + Q(dir_ / "err");
+                            Q(dir_ / "p.stp") + " " + Q(dir_ / "src") + " " + options + " 2>" +
+                            Q(dir_ / "err");
     EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 1) << options;
-    EXPECT_NE(Slurp(dir_ / "err").find("Cannot write the package"), std::string::npos) << Slurp(dir_ / "err");
+    EXPECT_NE(Slurp(dir_ / "err").find("Cannot write the package"), std::string::npos)
+        << Slurp(dir_ / "err");
     EXPECT_FALSE(fs::exists(dir_ / "p.stp")) << options;
   }
 }

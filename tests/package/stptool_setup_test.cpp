@@ -1,6 +1,8 @@
 // stptool info, list, verify and extract on a setup program that carries a package: the package
 // is found as the program's StpFile/SETUPPACKAGE resource and read in place.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,14 +11,11 @@
 #include <iterator>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "builder/memory_file.h"
 #include "builder/pe_image.h"
 #include "builder/resource_writer.h"
-#include "platform/little_endian.h"
 #include "platform/host.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "tests/package/package_fixture.h"
 #include "tests/package/stptool_fixture.h"
@@ -44,14 +43,14 @@ std::vector<std::uint8_t> MinimalProgram() {
   WriteLe16(&b[86], 0x0102);      // executable, 32-bit
   std::uint8_t* opt = &b[88];
   WriteLe16(opt, 0x10B);
-  WriteLe32(opt + 16, 0x1000);      // entry point
-  WriteLe32(opt + 28, 0x400000);    // image base
-  WriteLe32(opt + 32, 0x1000);      // section alignment
-  WriteLe32(opt + 36, kAlign);      // file alignment
-  WriteLe32(opt + 56, 0x2000);      // size of image
-  WriteLe32(opt + 60, kAlign);      // size of headers
-  WriteLe16(opt + 68, 2);           // GUI
-  WriteLe32(opt + 92, 16);          // data directories
+  WriteLe32(opt + 16, 0x1000);    // entry point
+  WriteLe32(opt + 28, 0x400000);  // image base
+  WriteLe32(opt + 32, 0x1000);    // section alignment
+  WriteLe32(opt + 36, kAlign);    // file alignment
+  WriteLe32(opt + 56, 0x2000);    // size of image
+  WriteLe32(opt + 60, kAlign);    // size of headers
+  WriteLe16(opt + 68, 2);         // GUI
+  WriteLe32(opt + 92, 16);        // data directories
   std::uint8_t* s = &b[88 + 224];
   std::copy_n(".text", 5, s);
   WriteLe32(s + 8, 0x10);
@@ -73,19 +72,17 @@ class StptoolSetupTest : public StptoolFixture {
     const auto strings = builder::StringTableResources(
         {{1001, u"ZephyrMain"}, {1005, u"西风笔记"}, {1011, u"2.5"}}, 2052);
     std::unique_ptr<platform::File> source;
-    builder::StreamedResource streamed{builder::ResourceId::Name(u"StpFile"),
-                                       builder::ResourceId::Name(u"SETUPPACKAGE"), 2052,
-                                       [&](platform::File& out) {
-                                         const std::string bytes = Slurp(package);
-                                         out.Write(bytes.data(),
-                                                   static_cast<std::uint32_t>(bytes.size()));
-                                       }};
+    builder::StreamedResource streamed{
+        builder::ResourceId::Name(u"StpFile"), builder::ResourceId::Name(u"SETUPPACKAGE"), 2052,
+        [&](platform::File& out) {
+          const std::string bytes = Slurp(package);
+          out.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        }};
     auto out = os->CreateFileForWrite(platform::HostPathToOsPath(setup.string()));
     ASSERT_TRUE(out);
-    builder::WriteImageWithResources(stub, image, strings,
-                                     package.empty() ? nullptr : &streamed, *out);
+    builder::WriteImageWithResources(stub, image, strings, package.empty() ? nullptr : &streamed,
+                                     *out);
   }
-
 };
 
 TEST_F(StptoolSetupTest, CommandsReadThePackageInsideASetup) {
@@ -131,8 +128,7 @@ TEST_F(StptoolSetupTest, ProgramsWithoutAPackageAreNamedInTheMessage) {
   for (const char* command : {"list", "verify"}) {
     const Result r = Run(std::string(command) + " " + Q(dir_ / "stub.exe"));
     EXPECT_EQ(r.code, 1) << command;
-    EXPECT_NE(r.err.find((dir_ / "stub.exe").string() +
-                         " is a program without a setup package"),
+    EXPECT_NE(r.err.find((dir_ / "stub.exe").string() + " is a program without a setup package"),
               std::string::npos)
         << r.err;
   }

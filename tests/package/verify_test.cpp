@@ -1,4 +1,6 @@
 // VerifyPackage: a sound package passes; each kind of damage gives its own problem line.
+#include "package/verify.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "package/package_format.h"
-#include "package/verify.h"
 #include "platform/text.h"
 #include "tests/package/package_fixture.h"
 

@@ -15,8 +15,7 @@ TEST(PathRulesTest, FolderPartAndLastComponent) {
     const char16_t* folder;
     const char16_t* last;
   } cases[] = {
-      {u"C:\\Program Files\\Product\\product.exe", u"C:\\Program Files\\Product\\",
-       u"product.exe"},
+      {u"C:\\Program Files\\Product\\product.exe", u"C:\\Program Files\\Product\\", u"product.exe"},
       {u"C:\\dir\\", u"C:\\dir\\", u""},
       {u"C:file.txt", u"C:", u"file.txt"},
       {u"dir\\name.dll", u"dir\\", u"name.dll"},

@@ -186,8 +186,8 @@ TEST_P(OsContract, FoldersAreCreatedAndRemovedOneLevelAtATime) {
   for (const Step& step : steps) {
     SCOPED_TRACE(::testing::Message() << (step.create ? "create " : "remove ") << step.name);
     os_.SetLastError(0);
-    const bool ok = step.create ? os_.CreateDirectory(Path(step.name))
-                                : os_.RemoveDirectory(Path(step.name));
+    const bool ok =
+        step.create ? os_.CreateDirectory(Path(step.name)) : os_.RemoveDirectory(Path(step.name));
     EXPECT_EQ(ok, step.ok);
     if (!step.ok) {
       EXPECT_EQ(os_.GetLastError(), step.error);
@@ -273,8 +273,9 @@ TEST_P(OsContract, RegistryValuesRoundTripWithTheirTypeAndSize) {
   const std::u16string text = u"v\u00e9";
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.c_str());
   ASSERT_EQ(os_.RegSetValueEx(key, T("text"), kRegSz, bytes, 6), kErrorSuccess);
-  ASSERT_EQ(os_.RegSetValueEx(key, T("empty"), kRegSz, reinterpret_cast<const std::uint8_t*>(u""), 2),
-            kErrorSuccess);
+  ASSERT_EQ(
+      os_.RegSetValueEx(key, T("empty"), kRegSz, reinterpret_cast<const std::uint8_t*>(u""), 2),
+      kErrorSuccess);
   const std::uint32_t number = 0x12345678;
   ASSERT_EQ(os_.RegSetValueEx(key, T("number"), kRegDword,
                               reinterpret_cast<const std::uint8_t*>(&number), 4),
@@ -321,9 +322,9 @@ TEST_P(OsContract, RegistryValuesRoundTripWithTheirTypeAndSize) {
 
 TEST_P(OsContract, RegistryStoresStringDataAsGiven) {
   Handle key = 0;
-  ASSERT_EQ(os_.RegCreateKeyEx(kHkeyCurrentUser, env_->key(), kRegOptionNonVolatile,
-                               kKeyAllAccess, &key),
-            kErrorSuccess);
+  ASSERT_EQ(
+      os_.RegCreateKeyEx(kHkeyCurrentUser, env_->key(), kRegOptionNonVolatile, kKeyAllAccess, &key),
+      kErrorSuccess);
   const std::uint8_t odd[] = {'a', 0, 'b'};  // odd size, no NUL
   ASSERT_EQ(os_.RegSetValueEx(key, T("Name"), kRegSz, odd, 3), kErrorSuccess);
   std::uint32_t type = 0;

@@ -35,12 +35,12 @@ TEST(SimCodePageTest, UnmappableCharactersBecomeQuestionMarks) {
     std::string ansi;
   } cases[] = {
       {1252, u"A\u20AC\u00FF", "A\x80\xFF"},
-      {1252, u"\u0100\u4E2D", "??"},         // no best-fit mapping
+      {1252, u"\u0100\u4E2D", "??"},           // no best-fit mapping
       {1252, Text(1, char16_t(0xD800)), "?"},  // unpaired surrogate
       {936, u"abc\u4E2D\u6587", "abc\xD6\xD0\xCE\xC4"},
       {936, u"\u20AC", "\x80"},
-      {936, u"\u0E01x", "?x"},           // Thai is not in the code page
-      {936, u"\U0001F600", "?"},         // one "?" for a surrogate pair
+      {936, u"\u0E01x", "?x"},    // Thai is not in the code page
+      {936, u"\U0001F600", "?"},  // one "?" for a surrogate pair
       {936, Text(1, char16_t(0xDC00)) + u"a", "?a"},
   };
   for (const auto& c : cases) {

@@ -2,7 +2,6 @@
 // path resolution, the places only a simulation makes (drives without media, unmapped drives),
 // what the host folder shows, memory drives and the host OS.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -295,8 +294,7 @@ TEST(HostOsTest, HostPathsMapToDriveZ) {
   EXPECT_EQ(HostPathToOsPath("/"), u"Z:\\");
   EXPECT_EQ(HostPathToOsPath("/tmp/a b"), u"Z:\\tmp\\a b");
   EXPECT_EQ(HostPathToOsPath("/tmp/x/../y/"), u"Z:\\tmp\\y");
-  EXPECT_EQ(HostPathToOsPath("rel"),
-            HostPathToOsPath((fs::current_path() / "rel").string()));
+  EXPECT_EQ(HostPathToOsPath("rel"), HostPathToOsPath((fs::current_path() / "rel").string()));
 
   TempDir dir;
   WriteHostFile(dir.path() / "f.txt", "x");

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/little_endian.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "shell/registry.h"
 #include "tests/shell/shell_test_env.h"
@@ -22,9 +22,9 @@ Bytes Utf16Bytes(std::u16string_view text) { return platform::Utf16LeBytes(text)
 // Stores a value with raw data, as another program might have left it.
 void SetRaw(const Text& key_path, const Text& name, std::uint32_t type, const Bytes& data) {
   Handle key = 0;
-  ASSERT_EQ(CurrentOs().RegCreateKeyEx(kHkeyCurrentUser, key_path, 0, platform::kKeyAllAccess,
-                                       &key),
-            platform::kErrorSuccess);
+  ASSERT_EQ(
+      CurrentOs().RegCreateKeyEx(kHkeyCurrentUser, key_path, 0, platform::kKeyAllAccess, &key),
+      platform::kErrorSuccess);
   ASSERT_EQ(CurrentOs().RegSetValueEx(key, name, type, data.data(),
                                       static_cast<std::uint32_t>(data.size())),
             platform::kErrorSuccess);

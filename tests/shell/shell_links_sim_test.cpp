@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/little_endian.h"
 #include "platform/errors.h"
+#include "platform/little_endian.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
 #include "shell/shell_links.h"

@@ -51,8 +51,7 @@ TEST_F(SystemHelpersSimTest, LocaleDecimalSeparator) {
 
 TEST_F(SystemHelpersSimTest, MachineKeysWithoutAdministratorRights) {
   const Text key = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Product";
-  os_.SetRegistryValue(kHkeyLocalMachine, key, u"DisplayName", platform::kRegSz,
-                       {'P', 0, 0, 0});
+  os_.SetRegistryValue(kHkeyLocalMachine, key, u"DisplayName", platform::kRegSz, {'P', 0, 0, 0});
   os_.SetAdministrator(false);
   // Full access is asked for reading too, so the value reads as empty.
   EXPECT_EQ(RegReadStringValue(kHkeyLocalMachine, key, u"DisplayName"), u"");

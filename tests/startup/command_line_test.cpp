@@ -1,10 +1,11 @@
 // The switches of setup.exe and Uninst.exe, read from command lines as administrators write them.
+#include "params/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <vector>
 
-#include "params/command_line.h"
 #include "platform/text.h"
 
 namespace {
@@ -31,12 +32,20 @@ TEST(CommandLineTest, SwitchesFoldersAndQuotes) {
       {u"/SILENT -s S", false, none, none, {u"/SILENT", u"-s", u"S"}, u""},
       // Unquoted, the folder is the rest of the line: spaces and what looks like a switch.
       {u"/S /D=C:\\My Apps\\X", true, u"C:\\My Apps\\X", none, {}, u""},
-      {u"/d=C:\\My Apps\\X /LOG=C:\\s.log  ", false, u"C:\\My Apps\\X /LOG=C:\\s.log", none, {},
+      {u"/d=C:\\My Apps\\X /LOG=C:\\s.log  ",
+       false,
+       u"C:\\My Apps\\X /LOG=C:\\s.log",
+       none,
+       {},
        u""},
       // Quoted either way, it ends at the closing quote and later switches count.
       {u"\"/D=C:\\My Apps\\X\" /LOG=C:\\s.log /S", true, u"C:\\My Apps\\X", u"C:\\s.log", {}, u""},
-      {u"/D=\"C:\\My Apps\\X\" /log=\"C:\\my logs\\s.log\"", false, u"C:\\My Apps\\X",
-       u"C:\\my logs\\s.log", {}, u""},
+      {u"/D=\"C:\\My Apps\\X\" /log=\"C:\\my logs\\s.log\"",
+       false,
+       u"C:\\My Apps\\X",
+       u"C:\\my logs\\s.log",
+       {},
+       u""},
       {u"/D=\"C:\\Dir\\\" /S", true, u"C:\\Dir\\", none, {}, u""},
       {u"/D=\\\\server\\share\\App", false, u"\\\\server\\share\\App", none, {}, u""},
       // Not absolute, or nothing at all: a bad switch, named as written.

@@ -2,25 +2,38 @@
 #include <gtest/gtest.h>
 
 #include "install/running_check.h"
+#include "params/product_params.h"
 #include "platform/os.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
-#include "params/product_params.h"
 #include "startup/setup_entry.h"
 #include "ui/headless_backend.h"
 
 namespace {
 
-using platform::Text;
 using params::kStringTableLanguage;
+using platform::Text;
 
 TEST(ProductParamsTest, BooleanTextRule) {
   const std::pair<Text, std::optional<bool>> rows[] = {
-      {u"-1", true},      {u"1", true},        {u"true", true},   {u"TRUE", true},
-      {u" 2 ", true},     {u"0.5", true},      {u"1e3", true},    {u"0", false},
-      {u"False", false},  {u"-0", false},      {u"0.0", false},   {u"0e5", false},
-      {u"", std::nullopt}, {u"yes", std::nullopt}, {u"1x", std::nullopt},
-      {u"-", std::nullopt}, {u"truely", std::nullopt}, {u"1e", std::nullopt},
+      {u"-1", true},
+      {u"1", true},
+      {u"true", true},
+      {u"TRUE", true},
+      {u" 2 ", true},
+      {u"0.5", true},
+      {u"1e3", true},
+      {u"0", false},
+      {u"False", false},
+      {u"-0", false},
+      {u"0.0", false},
+      {u"0e5", false},
+      {u"", std::nullopt},
+      {u"yes", std::nullopt},
+      {u"1x", std::nullopt},
+      {u"-", std::nullopt},
+      {u"truely", std::nullopt},
+      {u"1e", std::nullopt},
   };
   for (const auto& [text, value] : rows) {
     EXPECT_EQ(params::ParseBoolText(text), value) << platform::TextToUtf8(text);

@@ -1,9 +1,10 @@
 // The control layer on the headless backend: layout, inherited looks, user input, message loop.
+#include "ui/controls.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "ui/controls.h"
 #include "ui/headless_backend.h"
 
 namespace {

@@ -1,21 +1,22 @@
 // The uninstaller on the simulated Windows: what it removes, what stays, which shortcuts and
 // uninstall entries it takes as its own, and the runs that must change nothing.
-#include <algorithm>
+#include "uninstall/uninstaller.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
-#include "platform/little_endian.h"
+#include "params/product_params.h"
 #include "platform/fs_util.h"
+#include "platform/little_endian.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/text.h"
-#include "params/product_params.h"
 #include "tests/platform/sim_test_util.h"
 #include "ui/headless_backend.h"
-#include "uninstall/uninstaller.h"
 
 namespace {
 
@@ -69,8 +70,8 @@ class UninstallerTest : public ::testing::Test {
                     Utf16Le(u"Demo.exe\r\ndata\\sample.txt\r\ndata\\deep\\table.bin\r\n"
                             u"readme.txt\r\nUninst.exe\r\n"));
     os_.SetModuleFileName(kSelf);
-    for (const char* file : {"Demo.exe", "data/sample.txt", "data/deep/table.bin", "readme.txt",
-                             "Uninst.exe"}) {
+    for (const char* file :
+         {"Demo.exe", "data/sample.txt", "data/deep/table.bin", "readme.txt", "Uninst.exe"}) {
       WriteHostFile(Host(u"Program Files/Demo") / file, file);
     }
     fs::create_directories(Host(u"WINDOWS/Temp"));
@@ -138,8 +139,7 @@ TEST_F(UninstallerTest, RemovesWhatTheSetupMadeAndHandsItsOwnFileToACopy) {
   EXPECT_EQ(os_.DeletionsAtReboot(), std::vector<Text>{copy});
   ASSERT_EQ(os_.ProcessStarts().size(), 1u);
   EXPECT_EQ(os_.ProcessStarts()[0].application, copy);
-  EXPECT_EQ(os_.ProcessStarts()[0].command_line,
-            u"\"" + copy + u"\" \"C:\\Program Files\\Demo\"");
+  EXPECT_EQ(os_.ProcessStarts()[0].command_line, u"\"" + copy + u"\" \"C:\\Program Files\\Demo\"");
   EXPECT_EQ(os_.ProcessStarts()[0].directory, u"C:\\WINDOWS\\Temp\\");
 
   // The copy's run removes Uninst.exe and the folder; Program Files stays.
@@ -281,7 +281,8 @@ TEST_F(UninstallerTest, ThePublishersFolderGoesWithTheLastProductInIt) {
   const Text default_folder = params::FindParam(params::kIdPublisherFolder)->default_value;
   for (const Text& folder : {default_folder, Text(u"Zephyr Works")}) {
     SCOPED_TRACE(platform::TextToUtf8(folder));
-    if (folder != default_folder) os_.SetResString(params::kIdPublisherFolder, params::kStringTableLanguage, folder);
+    if (folder != default_folder)
+      os_.SetResString(params::kIdPublisherFolder, params::kStringTableLanguage, folder);
     const Text publisher = u"C:\\Program Files\\" + folder;
     const Text copy = u"C:\\WINDOWS\\Temp\\~Uninst1.exe";
     os_.SetModuleFileName(copy);
@@ -314,7 +315,7 @@ TEST_F(UninstallerTest, SilentlyRemovesWithoutAQuestionOrAMessageAndLogs) {
   const std::string log = platform::testing::ReadHostFile(Host(u"u.log"));
   EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
   for (const char* line : {"File: C:\\Program Files\\Demo\\data\\deep\\table.bin\r\n",
-                           "Uninstall entry: HKEY_LOCAL_MACHINE\\" 
+                           "Uninstall entry: HKEY_LOCAL_MACHINE\\"
                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\r\n",
                            "Result: removed\r\nExit code: 0\r\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
@@ -350,10 +351,10 @@ TEST_F(UninstallerTest, TheFoldersTheSetupCreatedGoWhenEmptyAndNoOther) {
   const Case cases[] = {
       {u"C:\\Tools\\New", "", true, false},
       {u"C:\\Tools", "", false, false},
-      {u"C:\\Tools", "Tools/New/mine.txt", true, true},   // not empty: it and its parents stay
-      {u"C:\\Tools\\New\\Demo", "", true, true},      // only the folder itself was made
-      {u"C:\\Other", "", true, true},                     // not above the folder: ignored
-      {u"C:\\Tools\\Ne", "", true, true},               // a name that only starts alike
+      {u"C:\\Tools", "Tools/New/mine.txt", true, true},  // not empty: it and its parents stay
+      {u"C:\\Tools\\New\\Demo", "", true, true},         // only the folder itself was made
+      {u"C:\\Other", "", true, true},                    // not above the folder: ignored
+      {u"C:\\Tools\\Ne", "", true, true},                // a name that only starts alike
       {u"", "", true, true},
   };
   for (const Case& c : cases) {

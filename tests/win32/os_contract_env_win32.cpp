@@ -1,14 +1,15 @@
 // The Win32 implementation for the Os contract suite: a folder of the test's own under %TEMP% and
 // a key under HKEY_CURRENT_USER\Software\StpOsContract, each removed with everything in it before
 // and after the test.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
 #include <memory>
 
 #include "platform/text.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 #include "tests/platform/os_contract_env.h"
-#include <gtest/gtest.h>
-#include <shlwapi.h>
 
 namespace platform::contract {
 namespace {

@@ -22,7 +22,8 @@ using platform::TextToUtf8;
 Text T(const char* ascii) { return AsciiToText(ascii); }
 const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 class ShellLinks : public testing::Test {
  protected:
@@ -137,8 +138,7 @@ TEST_F(ShellLinks, UserShortcutWinsOverAllUsersAndUnreadableOnesAreSkipped) {
 
   shell::CreateShortcut(product_dir_ + u"product.exe", name, shell::sfDesktop, Text());
   made_.push_back(user_link);
-  EXPECT_EQ(TextToUtf8(shell::FindInstalledFolder(name, T("Desktop"))),
-            TextToUtf8(product_dir_));
+  EXPECT_EQ(TextToUtf8(shell::FindInstalledFolder(name, T("Desktop"))), TextToUtf8(product_dir_));
 
   // A user's file of that name that is not a shortcut counts as not found.
   ASSERT_TRUE(::DeleteFileW(W(user_link)));

@@ -1,5 +1,6 @@
 // The registry, drive and system-folder helpers over the real Windows (Wine in the test stage).
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <string>
 
@@ -9,7 +10,6 @@
 #include "platform/win32/windows_api.h"
 #include "shell/registry.h"
 #include "shell/system_info.h"
-#include <shlwapi.h>
 
 namespace {
 
@@ -82,8 +82,8 @@ TEST_F(RegistryHelpers, WrittenTextIsStoredAsRegSzAndReadBack) {
 
   // A leading backslash names the same key, for writing and for reading.
   const Text with_slash = u"\\" + key_;
-  ASSERT_TRUE(shell::RegWriteStringValue(platform::kHkeyCurrentUser, with_slash, T("Other"),
-                                         T("second")));
+  ASSERT_TRUE(
+      shell::RegWriteStringValue(platform::kHkeyCurrentUser, with_slash, T("Other"), T("second")));
   EXPECT_EQ(shell::RegReadStringValue(platform::kHkeyCurrentUser, key_, T("Other")), T("second"));
   EXPECT_EQ(shell::RegReadStringValue(platform::kHkeyCurrentUser, with_slash, T("Name")).size(),
             7u);
@@ -159,8 +159,7 @@ TEST_F(ShellOnWindows, SystemDirHasExactlyOneTrailingBackslash) {
 TEST_F(ShellOnWindows, ByteSizeUsesTheLocaleDecimalSeparator) {
   wchar_t separator[8] = {};
   ASSERT_GT(::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8), 0);
-  const Text expected =
-      u"1" + Text(reinterpret_cast<const char16_t*>(separator)) + u"5 MB";
+  const Text expected = u"1" + Text(reinterpret_cast<const char16_t*>(separator)) + u"5 MB";
   EXPECT_EQ(TextToUtf8(shell::FormatByteSize(1572864)), TextToUtf8(expected));
   EXPECT_EQ(shell::FormatByteSize(-1), T("-1 Bytes"));
 }

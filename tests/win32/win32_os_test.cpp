@@ -3,16 +3,16 @@
 #include "platform/win32/win32_os.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/host.h"
 #include "platform/text.h"
 #include "platform/win32/windows_api.h"
-#include <shlwapi.h>
 
 namespace platform {
 namespace {

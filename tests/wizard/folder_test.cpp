@@ -1,7 +1,6 @@
 // The destination page: the proposed folder, the folder-change rule, browsing.
-#include "wizard_fixture.h"
-
 #include "wizard/browse_and_launch.h"
+#include "wizard_fixture.h"
 
 namespace wiztest {
 namespace {

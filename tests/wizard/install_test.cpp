@@ -1,11 +1,10 @@
 // Install and Finish: the folder, the package, its failures, shortcuts, the uninstall entry.
-#include "wizard_fixture.h"
-
 #include <functional>
 
 #include "install/install_engine.h"
 #include "platform/errors.h"
 #include "wizard/browse_and_launch.h"
+#include "wizard_fixture.h"
 
 namespace wiztest {
 namespace {
@@ -67,9 +66,9 @@ TEST_F(InstallTest, InstallUnpacksRemovesThePackageAndGoesToTheLastPage) {
   EXPECT_EQ(State(u"Image1").parent, Form().pnlStep4.Id());
   EXPECT_EQ(State(u"Image1").bounds, (ui::Rect{0, 0, 160, 308}));
   EXPECT_TRUE(ui_.Showing(u"Image1"));
-  EXPECT_EQ(TreeOf(u"D:\\Apps\\Tool"),
-            (std::vector<std::pair<std::string, std::string>>{
-                {"TavrelDemo.exe", "MZ demo program"}, {"doc/readme.txt", std::string(5000, 'r')}}));
+  EXPECT_EQ(TreeOf(u"D:\\Apps\\Tool"), (std::vector<std::pair<std::string, std::string>>{
+                                           {"TavrelDemo.exe", "MZ demo program"},
+                                           {"doc/readme.txt", std::string(5000, 'r')}}));
   EXPECT_EQ(os_.Sleeps(), (std::vector<std::uint32_t>{50}));
   EXPECT_TRUE(os_.MessageBoxes().empty());
 
@@ -91,7 +90,6 @@ TEST_F(InstallTest, InstallUnpacksRemovesThePackageAndGoesToTheLastPage) {
     EXPECT_EQ(RegValue(u"Tavrel Demo", name), value) << platform::TextToUtf8(name);
   }
 }
-
 
 // While it unpacks, the window answers messages sent to it, but a request to close it (here sent
 // once Setup.stp is being written) is ignored: the install goes on to the last page.
@@ -128,20 +126,25 @@ TEST_F(InstallTest, ChineseEntryNamesTheMakerInChinese) {
 // own licence shown character for character (tabs, a final line end and a long text included),
 // and the uninstaller's path quoted because it holds a space.
 TEST_F(InstallTest, AProductOfItsOwnPublisherInBothLanguages) {
-  const Text lang_en = u"Zephyr licence\r\n\r\n\tTerms\twith tabs.\r\n" + Text(40000, u'e') + u"\r\n";
+  const Text lang_en =
+      u"Zephyr licence\r\n\r\n\tTerms\twith tabs.\r\n" + Text(40000, u'e') + u"\r\n";
   const Text lang_cn = u"西风许可协议\r\n" + Text(40000, u'风') + u"\r\n最后一行";
   const std::pair<params::StringId, Text> strings[] = {
-      {params::kIdPublisherName, u"Zephyr Works"},        {params::kIdPublisherNameCn, u"西风工作室"},
-      {params::kIdPublisherUrl, u"https://zephyr.example/"}, {params::kIdPublisherUrlCn, u"https://zephyr.example/cn/"},
-      {params::kIdPublisherFolder, u"Zephyr Soft"},       {params::kIdLicense, lang_en},
+      {params::kIdPublisherName, u"Zephyr Works"},
+      {params::kIdPublisherNameCn, u"西风工作室"},
+      {params::kIdPublisherUrl, u"https://zephyr.example/"},
+      {params::kIdPublisherUrlCn, u"https://zephyr.example/cn/"},
+      {params::kIdPublisherFolder, u"Zephyr Soft"},
+      {params::kIdLicense, lang_en},
       {params::kIdLicenseCn, lang_cn}};
   for (const auto& [id, text] : strings) os_.SetResString(id, params::kStringTableLanguage, text);
   struct Row {
     int language;
     Text display_name, publisher, url, license;
   };
-  for (const Row& row : {Row{kEnglish, u"Tavrel Demo", u"Zephyr Works", u"https://zephyr.example/", lang_en},
-                         Row{kChinese, u"塔维演示", u"西风工作室", u"https://zephyr.example/cn/", lang_cn}}) {
+  for (const Row& row :
+       {Row{kEnglish, u"Tavrel Demo", u"Zephyr Works", u"https://zephyr.example/", lang_en},
+        Row{kChinese, u"塔维演示", u"西风工作室", u"https://zephyr.example/cn/", lang_cn}}) {
     SCOPED_TRACE(row.language);
     SetPackageResource();
     Create(row.language);
@@ -165,8 +168,7 @@ TEST_F(InstallTest, QuickLaunchShortcutOnlyBeforeVistaAndOnlyWhenChecked) {
     bool desktop;
     bool quick_launch;
   };
-  const Row rows[] = {
-      {5, false, true, true}, {5, true, false, true}, {6, false, true, false}};
+  const Row rows[] = {{5, false, true, true}, {5, true, false, true}, {6, false, true, false}};
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.major << row.untick_desktop);
     std::filesystem::remove(*os_.HostPath(kDesktop + u"\\Tavrel Demo.lnk"));

@@ -1,13 +1,13 @@
 // setup.exe with its switches: the silent install (the wizard's rules and engine, no window, an
 // exit code for each outcome), /D= for the wizard, /LOG, /? and bad switches.
-#include "wizard_fixture.h"
+#include "wizard/silent_setup.h"
 
 #include <map>
 
 #include "params/product_params.h"
 #include "platform/text.h"
 #include "startup/setup_entry.h"
-#include "wizard/silent_setup.h"
+#include "wizard_fixture.h"
 
 namespace wiztest {
 namespace {
@@ -47,9 +47,9 @@ TEST_F(SilentSetupTest, InstallsWithTheWizardsDefaultsAndNoWindow) {
   SetPackageResource();
   EXPECT_EQ(RunWith(u"/S /LOG=C:\\s.log \"/D=C:\\Silent Target\" --launcher-extra"), 0);
 
-  EXPECT_EQ(TreeOf(u"C:\\Silent Target"),
-            (std::vector<std::pair<std::string, std::string>>{
-                {"TavrelDemo.exe", "MZ demo program"}, {"doc/readme.txt", std::string(5000, 'r')}}));
+  EXPECT_EQ(TreeOf(u"C:\\Silent Target"), (std::vector<std::pair<std::string, std::string>>{
+                                              {"TavrelDemo.exe", "MZ demo program"},
+                                              {"doc/readme.txt", std::string(5000, 'r')}}));
   EXPECT_TRUE(os_.MessageBoxes().empty());
   EXPECT_TRUE(ui_.CreationOrder().empty()) << "no window, not even a hidden one";
   EXPECT_TRUE(os_.ShellExecutes().empty()) << "the product is not started";

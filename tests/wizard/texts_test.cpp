@@ -1,8 +1,8 @@
 // Every text of the wizard in both languages, as the form shows them, and the agreement variants.
-#include "wizard_fixture.h"
+#include "wizard/texts.h"
 
 #include "params/product_params.h"
-#include "wizard/texts.h"
+#include "wizard_fixture.h"
 
 namespace wiztest {
 namespace {
@@ -22,9 +22,9 @@ class TextsTest : public WizardTest {
   }
   std::vector<Text> Fields() {
     const wizard::TForm1& f = Form();
-    return {f.FCaptionBack,    f.FCaptionNext,    f.FCaptionCancel, f.FCaptionAgree,
-            f.FCaptionFinish,  f.FCaptionInstall, f.FMsgFolderError, f.FMsgExtractError,
-            f.FBrowsePrompt,   f.FFreeSpacePrefix};
+    return {f.FCaptionBack,   f.FCaptionNext,    f.FCaptionCancel,  f.FCaptionAgree,
+            f.FCaptionFinish, f.FCaptionInstall, f.FMsgFolderError, f.FMsgExtractError,
+            f.FBrowsePrompt,  f.FFreeSpacePrefix};
   }
 };
 
@@ -34,17 +34,20 @@ TEST_F(TextsTest, EnglishReplacesEveryText) {
   ExpectTexts({
       {u"Form1", u"Setup - Tavrel Demo"},
       {u"lblWelcome", u"Welcome to the Tavrel Demo 1.0 Setup Wizard"},
-      {u"lblWillInstall", u"This will install Tavrel Demo 1.0 on your computer.\n\nClick Next to "
-                          u"continue, or Cancel to exit Setup."},
+      {u"lblWillInstall",
+       u"This will install Tavrel Demo 1.0 on your computer.\n\nClick Next to "
+       u"continue, or Cancel to exit Setup."},
       {u"lblLicense", u"License Agreement"},
       {u"lblLicenseTip", u"Please read the following important infomation before continuing."},
-      {u"lblAgreement", u"If you accept the terms of the agreement, click I Agree to continue. "
-                        u"You must accept the agreement to install Tavrel Demo."},
+      {u"lblAgreement",
+       u"If you accept the terms of the agreement, click I Agree to continue. "
+       u"You must accept the agreement to install Tavrel Demo."},
       {u"lblFolder", u"Select Destination Location"},
       {u"lblFolderTip", u"Where should Tavrel Demo be installed?"},
-      {u"lblSetupFolder", u"Setup will install Tavrel Demo 1.0 into the following folder.\n\nTo "
-                          u"continue, click Next. If you would like to select a different "
-                          u"folder, click Browse."},
+      {u"lblSetupFolder",
+       u"Setup will install Tavrel Demo 1.0 into the following folder.\n\nTo "
+       u"continue, click Next. If you would like to select a different "
+       u"folder, click Browse."},
       {u"gbFolder", u"Destination Folder"},
       {u"btnBrowse", u"&Browse..."},
       {u"lblNeedSize", u"Space required: 1.2 MB"},
@@ -52,8 +55,9 @@ TEST_F(TextsTest, EnglishReplacesEveryText) {
       {u"chkSCOnDesktop", u"Create a desktop icon"},
       {u"chkSCOnQuick", u"Create a Quick Launch icon"},
       {u"lblComplete", u"Completing the Tavrel Demo Setup Wizard"},
-      {u"lblClose", u"Setup has finished installing Tavrel Demo 1.0 on your computer.\n\nClick "
-                    u"Finish to close this wizard."},
+      {u"lblClose",
+       u"Setup has finished installing Tavrel Demo 1.0 on your computer.\n\nClick "
+       u"Finish to close this wizard."},
       {u"chkRunOnExit", u"Launch Tavrel Demo"},
       {u"btnPrev", u"< &Back"},
       {u"btnNext", u"&Next >"},
@@ -85,9 +89,11 @@ TEST_F(TextsTest, ChineseComposesItsTextsAndKeepsTheLayoutOnes) {
   ExpectTexts({
       {u"Form1", u"安装向导 - 塔维演示"},
       {u"lblWelcome", u"欢迎使用 塔维演示 V1.0 安装\n向导"},
-      {u"lblWillInstall", u"此向导将引导您完成安装过程。\n\n单击 [下一步] 继续，单击 [取消] 退出安装。"},
-      {u"lblSetupFolder", u"安装程序将安装“塔维演示 V1.0”到下列文件夹中。\n\n"
-                          u"如需安装到其它的文件夹，请直接修改或单击 [浏览] 选择另一个文件夹。"},
+      {u"lblWillInstall",
+       u"此向导将引导您完成安装过程。\n\n单击 [下一步] 继续，单击 [取消] 退出安装。"},
+      {u"lblSetupFolder",
+       u"安装程序将安装“塔维演示 V1.0”到下列文件夹中。\n\n"
+       u"如需安装到其它的文件夹，请直接修改或单击 [浏览] 选择另一个文件夹。"},
       {u"lblNeedSize", u"所需空间: 1.2 MB"},
       {u"lblFreeSize", u"剩余空间: 3.5 GB"},
       {u"lblComplete", u"塔维演示 V1.0 安装成功。"},
@@ -145,11 +151,11 @@ TEST_F(TextsTest, NoEnglishTextRemainsInChinese) {
   for (const auto& [name, text] : english) {
     EXPECT_NE(ui.State(name).text, text) << platform::TextToUtf8(name);
   }
-  const std::vector<Text> chinese_fields = {
-      chinese.FCaptionBack,   chinese.FCaptionNext,    chinese.FCaptionCancel,
-      chinese.FCaptionAgree,  chinese.FCaptionFinish,  chinese.FCaptionInstall,
-      chinese.FMsgFolderError, chinese.FMsgExtractError, chinese.FBrowsePrompt,
-      chinese.FFreeSpacePrefix};
+  const std::vector<Text> chinese_fields = {chinese.FCaptionBack,    chinese.FCaptionNext,
+                                            chinese.FCaptionCancel,  chinese.FCaptionAgree,
+                                            chinese.FCaptionFinish,  chinese.FCaptionInstall,
+                                            chinese.FMsgFolderError, chinese.FMsgExtractError,
+                                            chinese.FBrowsePrompt,   chinese.FFreeSpacePrefix};
   for (std::size_t i = 0; i < english_fields.size(); ++i) {
     EXPECT_NE(chinese_fields[i], english_fields[i]) << i;
   }
@@ -174,9 +180,10 @@ TEST_F(TextsTest, AgreementFollowsTheFreewareFlag) {
     int language;
     std::size_t lines;
   };
-  const Row rows[] = {
-      {u"-1", kEnglish, 22}, {u"0", kEnglish, 22}, {u"True", kChinese, 16},
-      {u"false", kChinese, 18}};
+  const Row rows[] = {{u"-1", kEnglish, 22},
+                      {u"0", kEnglish, 22},
+                      {u"True", kChinese, 16},
+                      {u"false", kChinese, 18}};
   for (const Row& row : rows) {
     SCOPED_TRACE(platform::TextToUtf8(row.freeware_text));
     os_.SetResString(1009, params::kStringTableLanguage, row.freeware_text);
@@ -214,16 +221,17 @@ TEST_F(TextsTest, AgreementFollowsTheFreewareFlag) {
       if (!Form().FFreeware) {
         EXPECT_EQ(lines[14].rfind(u"6. ", 0), 0u);
         // The termination clause moves from 5 to 6 unchanged.
-        EXPECT_EQ(lines[14].substr(3), wizard::LicenseAgreement(kChinese, u"塔维演示", true, u"P")[12]
-                                           .substr(3));
+        EXPECT_EQ(lines[14].substr(3),
+                  wizard::LicenseAgreement(kChinese, u"塔维演示", true, u"P")[12].substr(3));
       }
     }
   }
   // The closing line names the product's own publisher in the wizard's language.
   os_.SetResString(params::kIdPublisherName, params::kStringTableLanguage, u"Zephyr Works");
   os_.SetResString(params::kIdPublisherNameCn, params::kStringTableLanguage, u"西风工作室");
-  for (const auto& [language, closing] : {std::pair<int, Text>{kEnglish, u"All rights reserved by Zephyr Works."},
-                                          std::pair<int, Text>{kChinese, u"西风工作室 保留所有权利。"}}) {
+  for (const auto& [language, closing] :
+       {std::pair<int, Text>{kEnglish, u"All rights reserved by Zephyr Works."},
+        std::pair<int, Text>{kChinese, u"西风工作室 保留所有权利。"}}) {
     form_.reset();
     Create(language);
     EXPECT_EQ(Form().Memo2.Lines().back(), closing);

@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "package/package_format.h"
+#include "params/product_params.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
-#include "params/product_params.h"
 
 namespace wiztest {
 

@@ -94,12 +94,14 @@ std::string Usage() {
       "options:\n"
       "  -o, --output FILE  the setup program to write\n"
       "  --seed N           fixed salt and initialisation vector (reproducible output)\n"
-      "  --stub-dir DIR     where setup-stub.exe and uninst-stub.exe are (default: beside stptool,\n"
+      "  --stub-dir DIR     where setup-stub.exe and uninst-stub.exe are (default: beside "
+      "stptool,\n"
       "                     else ../share/tavrel-setup relative to it)\n"
       "  --payload DIR      this folder as the payload instead of the description's\n";
   text += CompressionHelp();
   text +=
-      "  --sign CERT.pfx    sign the setup (Authenticode, SHA-256) with the certificate and key of\n"
+      "  --sign CERT.pfx    sign the setup (Authenticode, SHA-256) with the certificate and key "
+      "of\n"
       "                     this PKCS#12 file, using osslsigncode (on Windows: from the PATH)\n"
       "  --sign-password-file FILE\n"
       "                     the key's password is the first line of FILE\n"
@@ -115,7 +117,8 @@ std::string DefaultStubDir() {
   std::error_code ec;
   if (fs::exists(dir / builder::kSetupStubName, ec)) return builder::Utf8Of(dir);
   const fs::path shared = dir / ".." / "share" / "tavrel-setup";
-  if (fs::exists(shared / builder::kSetupStubName, ec)) return builder::Utf8Of(shared.lexically_normal());
+  if (fs::exists(shared / builder::kSetupStubName, ec))
+    return builder::Utf8Of(shared.lexically_normal());
   return builder::Utf8Of(dir);
 }
 
@@ -125,15 +128,18 @@ int ListInputs(const std::string& description) {
   platform::ScopedOs scope(*os);
   std::string text;
   if (!ReadHostFile(description, &text)) {
-    throw std::runtime_error(description + ": cannot be read; expected a product description (UTF-8 INI)");
+    throw std::runtime_error(description +
+                             ": cannot be read; expected a product description (UTF-8 INI)");
   }
   std::vector<std::string> problems;
-  const builder::ProductDescription d = builder::ParseProductDescription(text, description, &problems);
+  const builder::ProductDescription d =
+      builder::ParseProductDescription(text, description, &problems);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "stptool build: %s\n", p.c_str());
     return 1;
   }
-  for (const auto& [key, path] : builder::InputPaths(d)) std::printf("%s\t%s\n", key.c_str(), path.c_str());
+  for (const auto& [key, path] : builder::InputPaths(d))
+    std::printf("%s\t%s\n", key.c_str(), path.c_str());
   return 0;
 }
 
@@ -201,7 +207,8 @@ int Run(const std::vector<std::string>& args) {
     };
     result = builder::BuildSetup(options);
   } catch (const builder::BuildProblems& e) {
-    for (const std::string& p : e.problems()) std::fprintf(stderr, "stptool build: %s\n", p.c_str());
+    for (const std::string& p : e.problems())
+      std::fprintf(stderr, "stptool build: %s\n", p.c_str());
     std::fprintf(stderr, "stptool build: %zu problem%s; nothing was written\n", e.problems().size(),
                  e.problems().size() == 1 ? "" : "s");
     return 1;

@@ -35,7 +35,8 @@ constexpr const char* kUsage =
 int Run(const std::vector<std::string>& args) {
   std::string password, code_page = "1252", path;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (TakeOption(args, i, "password", &password) || TakeOption(args, i, "codepage", &code_page)) continue;
+    if (TakeOption(args, i, "password", &password) || TakeOption(args, i, "codepage", &code_page))
+      continue;
     if (args[i].rfind("--", 0) == 0 || !path.empty()) {
       std::fputs(kUsage, stderr);
       return 2;
@@ -69,7 +70,8 @@ int Run(const std::vector<std::string>& args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const bool registered = RegisterCommand({"decrypt", "print the plain text of a cipher envelope", kUsage, Run});
+const bool registered =
+    RegisterCommand({"decrypt", "print the plain text of a cipher envelope", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

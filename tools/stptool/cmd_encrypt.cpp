@@ -60,9 +60,8 @@ int Run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "stptool encrypt: cannot read %s\n", path.c_str());
     return 1;
   }
-  const platform::Text envelope =
-      tvcrypt::EncryptEnvelope(platform::Utf8ToText(utf8), cipher, digest,
-                               platform::Utf8ToText(password));
+  const platform::Text envelope = tvcrypt::EncryptEnvelope(platform::Utf8ToText(utf8), cipher,
+                                                           digest, platform::Utf8ToText(password));
   const std::string bytes = os->WideToAnsi(envelope);
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
@@ -71,7 +70,8 @@ int Run(const std::vector<std::string>& args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const bool registered = RegisterCommand({"encrypt", "make a cipher envelope of a text", kUsage, Run});
+const bool registered =
+    RegisterCommand({"encrypt", "make a cipher envelope of a text", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

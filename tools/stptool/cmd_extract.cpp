@@ -107,8 +107,7 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const bool registered =
-    RegisterCommand({"extract", "unpack a package into a folder", kUsage, Run});
+const bool registered = RegisterCommand({"extract", "unpack a package into a folder", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

@@ -29,9 +29,9 @@ const char kUsage[] =
 const char* TypeName(const builder::ResourceId& type) {
   if (type.IsName()) return nullptr;
   static const std::map<std::uint16_t, const char*> names = {
-      {1, "CURSOR"},       {2, "BITMAP"},     {3, "ICON"},       {4, "MENU"},
-      {5, "DIALOG"},       {6, "STRING"},     {10, "RCDATA"},    {12, "GROUP_CURSOR"},
-      {14, "GROUP_ICON"},  {16, "VERSION"},   {24, "MANIFEST"},
+      {1, "CURSOR"},      {2, "BITMAP"},   {3, "ICON"},      {4, "MENU"},
+      {5, "DIALOG"},      {6, "STRING"},   {10, "RCDATA"},   {12, "GROUP_CURSOR"},
+      {14, "GROUP_ICON"}, {16, "VERSION"}, {24, "MANIFEST"},
   };
   const auto it = names.find(type.id);
   return it == names.end() ? nullptr : it->second;
@@ -63,8 +63,8 @@ int Run(const std::vector<std::string>& args) {
       const std::size_t end = text->find(u"\r\n");
       std::size_t characters = 0;
       for (char16_t c : *text) characters += (c & 0xFC00) != 0xDC00;
-      shown = std::to_string(characters) + " characters: " +
-              platform::TextToUtf8(text->substr(0, end));
+      shown =
+          std::to_string(characters) + " characters: " + platform::TextToUtf8(text->substr(0, end));
     } else if (text && !(text->empty() && row.default_value)) {
       shown = platform::TextToUtf8(*text);
     } else if (row.default_value) {
@@ -75,8 +75,9 @@ int Run(const std::vector<std::string>& args) {
       shown = "(none)";
     }
     // Keys outside [product] are named with their section: "publisher.Name".
-    const std::string name =
-        std::string_view(row.section) == "product" ? row.key : std::string(row.section) + "." + row.key;
+    const std::string name = std::string_view(row.section) == "product"
+                                 ? row.key
+                                 : std::string(row.section) + "." + row.key;
     std::printf("%u\t%s\t%s\n", row.id, name.c_str(), shown.c_str());
   }
   std::printf("resources:\n");

@@ -97,8 +97,7 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const bool registered =
-    RegisterCommand({"list", "print the manifest of a package", kUsage, Run});
+const bool registered = RegisterCommand({"list", "print the manifest of a package", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

@@ -91,7 +91,8 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   size_t start = 0;
   while (true) {
     const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    fields.push_back(
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
     if (tab == std::string::npos) return fields;
     start = tab + 1;
   }
@@ -146,9 +147,9 @@ int Run(const std::vector<std::string>& args) {
     } else if (TakeOption(args, i, "tail", &v)) {
       int m = 0;
       if (!ParseInt(v, 3, 29, &m)) m = 0;
-      const auto shape = std::find_if(std::begin(package::kAllTailShapes),
-                                      std::end(package::kAllTailShapes),
-                                      [m](auto s) { return package::TailLength(s) == m; });
+      const auto shape =
+          std::find_if(std::begin(package::kAllTailShapes), std::end(package::kAllTailShapes),
+                       [m](auto s) { return package::TailLength(s) == m; });
       if (shape == std::end(package::kAllTailShapes)) {
         throw std::invalid_argument("bad --tail " + v + " (3, 22, 10 or 29)");
       }
@@ -201,8 +202,8 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const bool registered = RegisterCommand(
-    {"pack", "write a package from a folder tree or a list of rows", kUsage, Run});
+const bool registered =
+    RegisterCommand({"pack", "write a package from a folder tree or a list of rows", kUsage, Run});
 
 }  // namespace
 }  // namespace stptool

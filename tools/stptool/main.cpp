@@ -179,13 +179,16 @@ bool TakeCompressionOption(const std::vector<std::string>& args, size_t& i, Comp
 }
 
 void ApplyCompression(const CompressionArgs& c, package::PackOptions* options) {
-  options->compressor = c.zlib ? package::MemberCompressor::kZlib : package::MemberCompressor::kLibdeflate;
+  options->compressor =
+      c.zlib ? package::MemberCompressor::kZlib : package::MemberCompressor::kLibdeflate;
   const int max_level = c.zlib ? package::kMaxZlibLevel : package::kMaxLibdeflateLevel;
   if (c.level > max_level) {
     throw std::invalid_argument("bad --level " + std::to_string(c.level) + " with --zlib (0 to " +
                                 std::to_string(max_level) + ")");
   }
-  options->level = c.level >= 0 ? c.level : c.zlib ? package::kMaxZlibLevel : package::kDefaultPackLevel;
+  options->level = c.level >= 0 ? c.level
+                   : c.zlib     ? package::kMaxZlibLevel
+                                : package::kDefaultPackLevel;
   options->jobs = c.jobs;
 }
 
@@ -270,8 +273,7 @@ int main(int argc, char** argv) {
     return it->second.run(rest);
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "stptool %s: %s\n\n%s", args[0].c_str(),
-                 platform::HostPathsInMessage(e.what()).c_str(),
-                 it->second.usage.c_str());
+                 platform::HostPathsInMessage(e.what()).c_str(), it->second.usage.c_str());
     return 2;
   } catch (const std::exception& e) {
     // Messages from the portable layers name the simulated Windows' paths on Linux.

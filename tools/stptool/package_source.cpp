@@ -1,9 +1,9 @@
 #include "tools/stptool/package_source.h"
 
+#include "params/resource_names.h"
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/text.h"
-#include "params/resource_names.h"
 
 namespace stptool {
 
@@ -11,8 +11,7 @@ bool IsProgram(platform::File& file) {
   char magic[2] = {};
   std::uint32_t got = 0;
   const bool program = file.Seek(0, platform::SeekOrigin::kBegin) == 0 &&
-                       file.Read(magic, 2, &got) && got == 2 && magic[0] == 'M' &&
-                       magic[1] == 'Z';
+                       file.Read(magic, 2, &got) && got == 2 && magic[0] == 'M' && magic[1] == 'Z';
   file.Seek(0, platform::SeekOrigin::kBegin);
   return program;
 }
@@ -27,8 +26,9 @@ PackageSource::PackageSource(const std::string& host_path) {
   } catch (const platform::Exception& e) {
     throw platform::EFormatError(shown + u": " + e.Message());
   }
-  const builder::ResourceEntry* entry = image_->Find(builder::ResourceId::Name(params::kPackageType),
-                                                     builder::ResourceId::Name(params::kPackageName));
+  const builder::ResourceEntry* entry =
+      image_->Find(builder::ResourceId::Name(params::kPackageType),
+                   builder::ResourceId::Name(params::kPackageName));
   if (!entry) {
     throw platform::EFormatError(shown +
                                  u" is a program without a setup package (no StpFile resource "

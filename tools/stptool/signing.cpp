@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+
 #include <cerrno>
 extern char** environ;
 #endif

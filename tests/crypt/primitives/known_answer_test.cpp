@@ -43,7 +43,8 @@ Bytes RefDigest(const Bytes& msg) {
 }
 
 Bytes Message(const Vector& v) {
-  Bytes unit = v.Has("Text") ? Bytes(v.Get("Text").begin(), v.Get("Text").end()) : FromHex(v.Get("In"));
+  Bytes unit =
+      v.Has("Text") ? Bytes(v.Get("Text").begin(), v.Get("Text").end()) : FromHex(v.Get("In"));
   const size_t repeat = v.Has("Repeat") ? std::stoul(v.Get("Repeat")) : 1;
   Bytes msg;
   msg.reserve(unit.size() * repeat);
@@ -79,7 +80,8 @@ void CheckRc4(const Vector& v) {
   Bytes ref(stream.size());
   CryptoPP::Weak::ARC4 arc4(key.data(), key.size());
   arc4.GenerateBlock(ref.data(), ref.size());
-  EXPECT_EQ(ToHex(Bytes(ref.begin() + long(offset), ref.end())), ToHex(out)) << "Crypto++ disagrees";
+  EXPECT_EQ(ToHex(Bytes(ref.begin() + long(offset), ref.end())), ToHex(out))
+      << "Crypto++ disagrees";
 }
 
 void CheckDigest(const Vector& v) {

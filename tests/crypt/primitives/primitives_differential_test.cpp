@@ -31,7 +31,8 @@ Bytes ZeroExtend(Bytes key, size_t n) {
 // The key the standard algorithm sees for a key of key.size() bytes given to our cipher.
 Bytes Widened(const std::string& algorithm, const Bytes& key) {
   const size_t n = key.size();
-  if (algorithm == "Rijndael" || algorithm == "Twofish") return ZeroExtend(key, n <= 16 ? 16 : n <= 24 ? 24 : 32);
+  if (algorithm == "Rijndael" || algorithm == "Twofish")
+    return ZeroExtend(key, n <= 16 ? 16 : n <= 24 ? 24 : 32);
   if (algorithm == "TripleDES") return ZeroExtend(key, n <= 16 ? 16 : 24);  // 16 bytes: K3 = K1
   if (algorithm == "Cast256") return ZeroExtend(key, 32);
   if (algorithm == "DES") return ZeroExtend(key, 8);
@@ -140,7 +141,8 @@ void CompareDigest(uint32_t seed) {
     for (int i = 0; i < 3; ++i) cuts.push_back(n ? rng() % (n + 1) : 0);
     std::sort(cuts.begin(), cuts.end());
     h.Init();
-    for (size_t i = 0; i + 1 < cuts.size(); ++i) h.Update(msg.data() + cuts[i], cuts[i + 1] - cuts[i]);
+    for (size_t i = 0; i + 1 < cuts.size(); ++i)
+      h.Update(msg.data() + cuts[i], cuts[i + 1] - cuts[i]);
     h.Final(got.data());
     ASSERT_EQ(ToHex(got), ToHex(want)) << "split, length " << n;
   }

@@ -1,13 +1,14 @@
 #include "test_util.h"
 
+#include <cryptopp/aes.h>
 #include <cryptopp/blowfish.h>
 #include <cryptopp/cast.h>
 #include <cryptopp/des.h>
 #include <cryptopp/idea.h>
-#include <cryptopp/aes.h>
 #include <cryptopp/twofish.h>
 
 #include <fstream>
+#include <stdexcept>
 
 #include "crypt/primitives/blowfish.h"
 #include "crypt/primitives/cast128.h"
@@ -17,14 +18,14 @@
 #include "crypt/primitives/rijndael.h"
 #include "crypt/primitives/triple_des.h"
 #include "crypt/primitives/twofish.h"
-#include <stdexcept>
 
 namespace primtest {
 
 Bytes FromHex(const std::string& hex) {
   if (hex.size() % 2) throw std::runtime_error("odd hex length: " + hex);
   Bytes out;
-  for (size_t i = 0; i < hex.size(); i += 2) out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i < hex.size(); i += 2)
+    out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -99,7 +100,8 @@ bool ReferenceEncrypt(const std::string& algorithm, const Bytes& key, const Byte
   if (algorithm == "Rijndael") return Run<CryptoPP::AES>(key, in, out);
   if (algorithm == "DES") return Run<CryptoPP::DES>(key, in, out);
   if (algorithm == "TripleDES")
-    return key.size() == 16 ? Run<CryptoPP::DES_EDE2>(key, in, out) : Run<CryptoPP::DES_EDE3>(key, in, out);
+    return key.size() == 16 ? Run<CryptoPP::DES_EDE2>(key, in, out)
+                            : Run<CryptoPP::DES_EDE3>(key, in, out);
   if (algorithm == "Blowfish") return Run<CryptoPP::Blowfish>(key, in, out);
   if (algorithm == "Cast128") return Run<CryptoPP::CAST128>(key, in, out);
   if (algorithm == "Cast256") return Run<CryptoPP::CAST256>(key, in, out);
@@ -125,7 +127,7 @@ class Ours : public BlockCipher {
 
 }  // namespace
 
-const char* const kBlockCiphers[8] = {"Blowfish", "Cast128", "Cast256", "DES",
+const char* const kBlockCiphers[8] = {"Blowfish",  "Cast128",  "Cast256", "DES",
                                       "TripleDES", "Rijndael", "Twofish", "IDEA"};
 
 std::unique_ptr<BlockCipher> MakeBlockCipher(const std::string& algorithm) {

@@ -273,8 +273,8 @@ class Driver {
   bool Click(const std::wstring& caption) {
     if (!Current()) return false;
     // A slow start (an emulated 32-bit program) can show the window before its page's controls.
-    HWND button = WaitFor([&] { return FindControl(window_, caption, IsPushButton); },
-                          kDefaultWaitMs);
+    HWND button =
+        WaitFor([&] { return FindControl(window_, caption, IsPushButton); }, kDefaultWaitMs);
     if (!button) return Fail(L"no visible button " + caption);
     if (!IsWindowEnabled(button)) return Fail(L"button disabled: " + caption);
     DWORD_PTR ignored = 0;
@@ -332,8 +332,8 @@ class Driver {
     if (!c) return Fail(L"no visible edit box");
     DWORD_PTR ignored = 0;
     // WM_SETTEXT makes the edit box notify its parent of the change, as typing does.
-    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                        kSendTimeoutMs, &ignored);
     Settle(window_);
     Line(L"typed " + text);
     return true;
@@ -349,8 +349,8 @@ class Driver {
       ScreenToClient(GetParent(c), &origin);
       std::wstring cls = ClassOf(c);
       std::wstring line = cls + (IsWindowVisible(c) ? L"|vis" : L"|hid") +
-                          (IsWindowEnabled(c) ? L"|ena|" : L"|dis|") +
-                          std::to_wstring(origin.x) + L"," + std::to_wstring(origin.y) + L"," +
+                          (IsWindowEnabled(c) ? L"|ena|" : L"|dis|") + std::to_wstring(origin.x) +
+                          L"," + std::to_wstring(origin.y) + L"," +
                           std::to_wstring(r.right - r.left) + L"," +
                           std::to_wstring(r.bottom - r.top) + L"|" + Escape(TextOf(c));
       DWORD_PTR value = 0;
