@@ -34,8 +34,7 @@ void Xor(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out, std::s
 
 }  // namespace
 
-// --- TCrypt_cipher
-// --------------------------------------------------------------------------------
+// --- TCrypt_cipher -------------------------------------------------------------------------------
 
 void TCrypt_cipher::CheckKeySize(std::uint32_t size) const {
   const auto max = static_cast<std::uint32_t>(GetMaxKeySize());
@@ -91,8 +90,7 @@ Text TCrypt_cipher::DecryptString(const Text& cipher_text) {
   return LeBytesToText(bytes, data.size() / 2);
 }
 
-// --- TCrypt_blockcipher
-// ----------------------------------------------------------------------------
+// --- TCrypt_blockcipher --------------------------------------------------------------------------
 
 TCrypt_blockcipher::~TCrypt_blockcipher() { WipeChaining(); }
 

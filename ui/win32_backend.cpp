@@ -2,6 +2,7 @@
 // windows.
 #include "ui/win32_backend.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <map>
@@ -56,8 +57,7 @@ std::uint32_t ToPixel(COLORREF color) {
 
 }  // namespace
 
-// --- The backend's state and window procedures
-// -----------------------------------------------------
+// --- The backend's state and window procedures ---------------------------------------------------
 
 struct Win32Backend::Impl {
   struct Entry {

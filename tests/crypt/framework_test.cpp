@@ -204,8 +204,7 @@ TEST_F(FrameworkTest, OperationsBeforeInitOrAfterBurnAreRefused) {
   EXPECT_NO_THROW(rc4.Reset());  // the stream cipher's Reset has no check
 }
 
-// --- Modes
-// ------------------------------------------------------------------------------------------
+// --- Modes ---------------------------------------------------------------------------------------
 
 // A 64-bit cipher keyed with a fixed key and IV.
 class ModeTest : public FrameworkTest {
@@ -334,8 +333,7 @@ TEST_F(FrameworkTest, CounterCarriesBigEndianAndWraps) {
   }
 }
 
-// --- String operations
-// ----------------------------------------------------------------------------
+// --- String operations ---------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, StringOperationsIgnoreTheCipherMode) {
   const Bytes key = Pattern(16);
@@ -392,8 +390,7 @@ TEST_F(FrameworkTest, WideDecryptDropsAnOddLastByte) {
   }
 }
 
-// --- Base64
-// ---------------------------------------------------------------------------------------
+// --- Base64 --------------------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, Base64DecodesGroupByGroup) {
   struct Row {
@@ -431,8 +428,7 @@ TEST_F(FrameworkTest, Base64EncodesWithPadding) {
   EXPECT_EQ(Base64EncodeText(Text(u"A")), u"QQA=");  // 41 00
 }
 
-// --- Digests
-// --------------------------------------------------------------------------------------
+// --- Digests -------------------------------------------------------------------------------------
 
 TEST_F(FrameworkTest, DigestsHashTextAsUtf16AndRefuseUseWithoutInit) {
   for (int number = 0; number < kDigestCount; ++number) {

@@ -1,6 +1,7 @@
 // The Win32 implementation for the Os contract suite: a folder of the test's own under %TEMP% and
 // a key under HKEY_CURRENT_USER\Software\StpOsContract, each removed with everything in it before
 // and after the test.
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 

@@ -1,4 +1,5 @@
 // The registry, drive and system-folder helpers over the real Windows (Wine in the test stage).
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
