@@ -2,9 +2,6 @@
 // windows.
 #include "ui/win32_backend.h"
 
-#include <windows.h>
-#include <commctrl.h>
-
 #include <map>
 #include <optional>
 #include <tuple>
@@ -15,6 +12,11 @@
 #include "platform/win32/dll_search.h"
 #include "platform/win32/windows_api.h"
 #include "ui/win32_picture.h"
+
+// After windows_api.h, which includes <windows.h> as this code needs it.
+// clang-format off
+#include <commctrl.h>
+// clang-format on
 
 namespace ui {
 namespace {

@@ -1,9 +1,7 @@
 // The Win32 implementation for the Os contract suite: a folder of the test's own under %TEMP% and
 // a key under HKEY_CURRENT_USER\Software\StpOsContract, each removed with everything in it before
 // and after the test.
-#include <windows.h>
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <memory>
 
@@ -11,6 +9,11 @@
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 #include "tests/platform/os_contract_env.h"
+
+// After windows_api.h, which includes <windows.h> as this code needs it.
+// clang-format off
+#include <shlwapi.h>
+// clang-format on
 
 namespace platform::contract {
 namespace {

@@ -1,7 +1,5 @@
 // The registry, drive and system-folder helpers over the real Windows (Wine in the test stage).
-#include <windows.h>
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <string>
 
@@ -11,6 +9,11 @@
 #include "platform/win32/windows_api.h"
 #include "shell/registry.h"
 #include "shell/system_info.h"
+
+// After windows_api.h, which includes <windows.h> as this code needs it.
+// clang-format off
+#include <shlwapi.h>
+// clang-format on
 
 namespace {
 
