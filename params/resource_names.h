@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/os.h"
+#include "platform/text.h"
 
 namespace params {
 
@@ -32,16 +33,12 @@ inline constexpr char16_t kAppIconName[] = u"APPICON";
 inline constexpr char16_t kFileIconName[] = u"MAINICON";
 
 inline platform::Text BannerName(int language) {
-  platform::Text name = kBannerNamePrefix;
-  for (char c : std::to_string(language)) name += static_cast<char16_t>(c);
-  return name;
+  return kBannerNamePrefix + platform::AsciiToText(std::to_string(language));
 }
 
 // A type given by number in the text form FindResource takes ("#10").
 inline platform::Text ResourceTypeNumber(std::uint16_t type) {
-  platform::Text text = u"#";
-  for (char c : std::to_string(type)) text += static_cast<char16_t>(c);
-  return text;
+  return u"#" + platform::AsciiToText(std::to_string(type));
 }
 
 }  // namespace params

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/text.h"
 #include "tests/platform/os_contract_env.h"
 
@@ -308,10 +309,7 @@ TEST_P(OsContract, RegistryValuesRoundTripWithTheirTypeAndSize) {
 
   // Opened again, the values are there; names of keys and values compare without regard to
   // case. A handle opened for reading cannot write.
-  Text upper_path = path;
-  for (char16_t& c : upper_path) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
+  const Text upper_path = platform::AsciiUpper(path);
   ASSERT_EQ(os_.RegOpenKeyEx(kHkeyCurrentUser, upper_path, kKeyRead, &key), kErrorSuccess);
   ASSERT_EQ(os_.RegQueryValueEx(key, T("TEXT"), &type, nullptr, &size), kErrorSuccess);
   EXPECT_EQ(size, 6u);
