@@ -425,6 +425,20 @@ TEST_P(ExtractTest, SystemFolderRowsStayInsideTheSystemFolder) {
   EXPECT_EQ(package::SystemRowFolder(u"$system$", u"C:\\W\\"), u"");
 }
 
+// Without a system folder, a package that has system-folder rows fails before it writes anything,
+// the rows before the first such row included.
+TEST_P(ExtractTest, SystemRowsWithoutASystemFolderFailBeforeAnyWrite) {
+  const std::string m = Deflate("dll");
+  WritePackage({m + m, Row(u"", u"first.txt", m, 3) + u"|" + Row(u"$System$", u"s.dll", m, 3)});
+  package::ExtractOptions options;
+  options.decoder = decoder_;
+  options.write_behind = write_behind_;
+  EXPECT_THROW(package::ExtractPackage(kPackage, kTarget, Text(), {}, options),
+               package::ENoSystemFolder);
+  EXPECT_FALSE(std::filesystem::exists(root_ / "App" / "first.txt"));
+  EXPECT_FALSE(std::filesystem::exists(root_ / "Windows" / "system32" / "s.dll"));
+}
+
 // Rows whose path would climb out of the target folder are refused before anything of the row
 // is made; earlier rows are written as usual.
 TEST_P(ExtractTest, PathsLeavingTheTargetAreRefused) {
